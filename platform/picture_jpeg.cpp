@@ -1,0 +1,181 @@
+// JPEG reader: libjpeg-turbo decodes every process it knows (baseline, extended, progressive,
+// arithmetic) into 24-bit BGR rows with its default (accurate integer) IDCT and smooth
+// upsampling, so its output matches TurboJPEG's for the same file byte for byte.
+//
+// Four-component files are read as CMYK (libjpeg turns YCCK into CMYK) and converted here.
+// Files with an Adobe APP14 marker hold inverted CMYK, as Adobe's applications write it:
+// the stored values are 255 - C and so on, so R = stored C * stored K / 255. Without that
+// marker the values are plain, and R = (255 - C) * (255 - K) / 255. Rounded to nearest.
+//
+// libjpeg reports errors by longjmp. Each call into it sits in a small function that owns
+// the setjmp and holds no C++ object with a destructor; the failure is turned into our error
+// outside it. libjpeg only warns about data that ends early or cannot be decoded (and fills
+// the rest grey); those warnings are errors here, because a damaged picture must not pass.
+#include "picture_decoders.h"
+
+#include "picture.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+// jpeglib.h first: it brings the configuration that decides which messages jerror.h declares.
+#include <jpeglib.h>
+//
+#include <jerror.h>
+
+namespace tav {
+
+namespace {
+
+// A progressive file may hold any number of scans, each of which costs a pass over the whole
+// coefficient buffer; a few hundred bytes of scan headers could otherwise keep us busy for
+// minutes. Real files have about ten.
+constexpr int kMaxScans = 1000;
+
+struct ErrorManager {
+    jpeg_error_mgr pub;  // first, so libjpeg's pointer to it is a pointer to the whole
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+// The decompressor and what its callbacks reach; destroyed by the owner, never inside a
+// function that may longjmp.
+class Session {
+public:
+    Session()
+    {
+        std::memset(&m_cinfo, 0, sizeof m_cinfo);
+        std::memset(&m_progress, 0, sizeof m_progress);
+        std::memset(m_err.message, 0, sizeof m_err.message);
+    }
+    ~Session() { jpeg_destroy_decompress(&m_cinfo); }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    jpeg_decompress_struct m_cinfo;
+    ErrorManager m_err;
+    jpeg_progress_mgr m_progress;
+};
+
+[[noreturn]] void failWith(j_common_ptr cinfo, const char* text)
+{
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    std::snprintf(err->message, sizeof err->message, "%s", text);
+    std::longjmp(err->jump, 1);
+}
+
+void errorExit(j_common_ptr cinfo)
+{
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    failWith(cinfo, text);
+}
+
+bool fatalWarning(int code)
+{
+    switch (code) {
+    case JWRN_JPEG_EOF:        // the file ends early
+    case JWRN_HIT_MARKER:      // a scan's data ends early
+    case JWRN_HUFF_BAD_CODE:   // entropy-coded data is garbage
+    case JWRN_ARITH_BAD_CODE:  //
+    case JWRN_MUST_RESYNC:     // a restart marker is missing or out of order
+        return true;
+    default: return false;
+    }
+}
+
+void emitMessage(j_common_ptr cinfo, int level)
+{
+    if (level >= 0)
+        return;  // trace messages
+    if (fatalWarning(cinfo->err->msg_code))
+        errorExit(cinfo);
+    ++cinfo->err->num_warnings;  // harmless ones (extraneous bytes, unknown markers) pass quietly
+}
+
+void progressMonitor(j_common_ptr cinfo)
+{
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+        failWith(cinfo, "too many scans");
+}
+
+bool isCmyk(J_COLOR_SPACE space) { return space == JCS_CMYK || space == JCS_YCCK; }
+
+// Reads the headers and chooses the output colour space. False on failure.
+bool readHeader(Session& s, const std::uint8_t* data, std::size_t size)
+{
+    s.m_cinfo.err = jpeg_std_error(&s.m_err.pub);
+    s.m_err.pub.error_exit = errorExit;
+    s.m_err.pub.emit_message = emitMessage;
+    if (setjmp(s.m_err.jump))
+        return false;
+    jpeg_create_decompress(&s.m_cinfo);
+    s.m_progress.progress_monitor = progressMonitor;
+    s.m_cinfo.progress = &s.m_progress;
+    jpeg_mem_src(&s.m_cinfo, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&s.m_cinfo, TRUE);
+    s.m_cinfo.out_color_space = isCmyk(s.m_cinfo.jpeg_color_space) ? JCS_CMYK : JCS_EXT_BGR;
+    return true;
+}
+
+// Decodes every scan line into `out` (already of the image's size, 24 bits). False on failure.
+bool readPixels(Session& s, DIBSection& out)
+{
+    j_decompress_ptr cinfo = &s.m_cinfo;
+    if (setjmp(s.m_err.jump))
+        return false;
+    jpeg_start_decompress(cinfo);
+    if (int(cinfo->output_width) != out.width() || int(cinfo->output_height) != out.height())
+        failWith(reinterpret_cast<j_common_ptr>(cinfo), "output size differs from the header");
+    if (cinfo->out_color_space == JCS_CMYK) {
+        const bool inverted = cinfo->saw_Adobe_marker;
+        JSAMPARRAY buffer = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+            cinfo->output_width * 4, 1);
+        while (cinfo->output_scanline < cinfo->output_height) {
+            std::uint8_t* row = out.row(int(cinfo->output_scanline));
+            jpeg_read_scanlines(cinfo, buffer, 1);
+            const JSAMPLE* cmyk = buffer[0];
+            for (JDIMENSION x = 0; x < cinfo->output_width; ++x, cmyk += 4, row += 3) {
+                const unsigned c = inverted ? cmyk[0] : 255u - cmyk[0];
+                const unsigned m = inverted ? cmyk[1] : 255u - cmyk[1];
+                const unsigned y = inverted ? cmyk[2] : 255u - cmyk[2];
+                const unsigned k = inverted ? cmyk[3] : 255u - cmyk[3];
+                // Round to nearest: v / 255 never has a fraction of exactly one half.
+                row[0] = JSAMPLE((y * k + 127) / 255);
+                row[1] = JSAMPLE((m * k + 127) / 255);
+                row[2] = JSAMPLE((c * k + 127) / 255);
+            }
+        }
+    } else {
+        while (cinfo->output_scanline < cinfo->output_height) {
+            JSAMPROW row = out.row(int(cinfo->output_scanline));
+            jpeg_read_scanlines(cinfo, &row, 1);
+        }
+    }
+    // Reads on to the end of image, so a file cut short after its last scan is noticed too.
+    jpeg_finish_decompress(cinfo);
+    return true;
+}
+
+[[noreturn]] void invalidJpeg(const char* problem) { invalidPicture((std::string("JPEG: ") + problem).c_str()); }
+
+}  // namespace
+
+std::unique_ptr<DIBSection> decodeJpeg(std::span<const std::uint8_t> data)
+{
+    Session session;
+    if (!readHeader(session, data.data(), data.size()))
+        invalidJpeg(session.m_err.message);
+    checkPictureSize(session.m_cinfo.image_width, session.m_cinfo.image_height);
+    auto bitmap = DIBSection::create(
+        makeBitmapInfo(int(session.m_cinfo.image_width), int(session.m_cinfo.image_height), 24));
+    if (!bitmap)
+        invalidJpeg("not enough memory for the picture");
+    if (!readPixels(session, *bitmap))
+        invalidJpeg(session.m_err.message);
+    return bitmap;
+}
+
+}  // namespace tav
