@@ -1,0 +1,47 @@
+// Picture objects: a file decoded into a bitmap of the file's own pixel size, and a bitmap
+// saved as a 24-bit BMP file.
+//
+// Formats: JPEG (libjpeg-turbo), GIF (giflib, first frame), PNG (libpng) and BMP (own reader).
+// Depth of the loaded bitmap: a BMP keeps its file depth (1, 4, 8, 16, 24, 32; RLE8 gives 8,
+// RLE4 gives 4, bit fields give 24 unless they are the plain 5-5-5 layout); JPEG, GIF and PNG
+// give 24 bits, transparency composed on white.
+#pragma once
+
+#include "gdi_types.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+namespace tav {
+
+class Picture {
+public:
+    explicit Picture(std::unique_ptr<DIBSection> bitmap);
+    ~Picture();
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+
+    // The picture's bitmap, owned by the picture.
+    HBITMAP Handle() const { return m_bitmap.get(); }
+    int width() const;
+    int height() const;
+
+private:
+    std::unique_ptr<DIBSection> m_bitmap;
+};
+
+// Pictures larger than this are refused before any pixel memory is allocated.
+inline constexpr std::int64_t kMaxPicturePixels = 200'000'000;
+inline constexpr std::int64_t kMaxPictureSide = 65535;
+
+// Decodes a picture file. Throws RunTimeError: 53 when the file does not exist, 75 when it
+// cannot be read, 481 for a file that is not a picture this program reads, malformed,
+// truncated or too large; the message names the file and the problem.
+std::unique_ptr<Picture> LoadPicture(const std::filesystem::path& path);
+
+// Writes the bitmap's exact pixels as a bottom-up 24-bit BMP. Throws RunTimeError 75 when
+// the file cannot be written (nothing is left behind then).
+void SavePicture(const DIBSection& bitmap, const std::filesystem::path& path);
+
+}  // namespace tav
