@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <fstream>
 #include <limits>
+#include <string>
 #include <system_error>
 
 namespace tav {
@@ -59,6 +60,34 @@ std::string_view imageTypeName(std::int32_t imageType)
     if (imageType < 0 || imageType >= std::int32_t(std::size(kImageTypeNames)))
         return kImageTypeNames[0];
     return kImageTypeNames[imageType];
+}
+
+std::string describeReadError(const RunTimeError& error, const clsImage& info)
+{
+    std::string text = error.what();
+    switch (error.number()) {
+    case kErrSubscriptOutOfRange:
+        if (info.ImageType() != kImageUnknown)
+            text += ": the file ends inside its " + std::string(imageTypeName(info.ImageType())) + " header";
+        else if (info.FileSize() < 3)
+            text += ": the file is too short to be a picture";
+        else
+            text += ": the header points past the end of the file";
+        break;
+    case kErrOverflow:
+        // The length check comes before FileSize is set; a depth check comes after.
+        if (info.FileSize() == 0)
+            text += ": the file is too large";
+        else
+            text += ": the colour depth in the header does not fit in 8 bits";
+        break;
+    case kErrPathFileAccess:
+        text += ": not a file that can be read";
+        break;
+    default:
+        break;
+    }
+    return text;
 }
 
 std::uint8_t clsImage::b(std::int64_t offset) const

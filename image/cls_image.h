@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -72,5 +73,12 @@ private:
     std::int32_t m_imageType = 0;
     std::int32_t m_fileSize = 0;
 };
+
+class RunTimeError;
+
+// A sentence for the user about an error that ReadImageInfo raised, given the reader's state
+// after it: the error's own text, and for a short file or a depth overflow what it means
+// ("Subscript out of range: the file ends inside its GIF header").
+std::string describeReadError(const RunTimeError& error, const clsImage& info);
 
 }  // namespace tav

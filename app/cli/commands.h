@@ -1,0 +1,31 @@
+// The subcommands of tavrenix-cli. Each registers itself on the application with its options
+// and a callback; a callback that fails for some of its work reports each failure on standard
+// error as it goes and then throws CommandFailed, so the program exits non-zero after doing
+// whatever it could.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <string_view>
+
+namespace tav {
+
+// Name of the program in every message.
+inline constexpr std::string_view kProgramName = "tavrenix-cli";
+// Exit status of a command that failed for some of its work (usage errors give 2).
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// Thrown by a command callback after it has reported its failures.
+class CommandFailed : public CLI::RuntimeError {
+public:
+    CommandFailed() : CLI::RuntimeError(kExitFailure) {}
+};
+
+// Writes "tavrenix-cli: error: <message>" to standard error.
+void printError(std::string_view message);
+
+// tavrenix-cli info PICTURE...
+void addInfoCommand(CLI::App& app);
+
+}  // namespace tav

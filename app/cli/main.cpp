@@ -1,0 +1,52 @@
+// tavrenix-cli: the command-line front end. Parses the arguments with CLI11 and runs the one
+// subcommand given; every error ends as "tavrenix-cli: error: ..." on standard error and a
+// non-zero exit status (1 for a failed command, 2 for a usage error).
+#include "app/cli/commands.h"
+
+#include "platform/run_time_error.h"
+
+#include <CLI/CLI.hpp>
+
+#include <exception>
+#include <iostream>
+#include <string>
+
+namespace tav {
+
+void printError(std::string_view message)
+{
+    std::cerr << kProgramName << ": error: " << message << '\n' << std::flush;
+}
+
+}  // namespace tav
+
+int main(int argc, char** argv)
+{
+    using namespace tav;
+    CLI::App app{"Makes the startup logo and loading-screen images of a game client from a picture.",
+        std::string(kProgramName)};
+    app.set_version_flag("--version", std::string(kProgramName) + " " + TAVRENIX_VERSION);
+    app.require_subcommand(1);
+    app.failure_message([](const CLI::App*, const CLI::Error& e) {
+        return std::string(kProgramName) + ": error: " + e.what() + "\nRun with --help for more information.\n";
+    });
+
+    addInfoCommand(app);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::RuntimeError& e) {
+        // A command that has already reported its failures.
+        return e.get_exit_code();
+    } catch (const CLI::ParseError& e) {
+        const int status = app.exit(e);
+        return status == 0 ? 0 : kExitUsage;
+    } catch (const RunTimeError& e) {
+        printError(e.what());
+        return kExitFailure;
+    } catch (const std::exception& e) {
+        printError(e.what());
+        return kExitFailure;
+    }
+    return 0;
+}

@@ -1,0 +1,179 @@
+// Scaling and cutting onto the drawing surfaces.
+//
+// Two faults of the plain algorithm are avoided here:
+//  - A picture the loader cannot decode used to leave the previous picture on the surfaces, so
+//    a run could write the wrong picture under the new one's names. Every cut now blanks the
+//    surfaces it fills before it reads anything, and blanks them again when it fails, and the
+//    failure is raised to the caller.
+//  - The header's size was the source rectangle of the stretch. Its 16-bit readers make a
+//    top-down BMP's height and a PNG's width of 32768 or more negative, and a header of an
+//    unknown format gives 0, so the stretch drew nothing or a mirrored image. When the header
+//    disagrees with the decoded picture, the decoded picture's own size is used.
+#include "app/logo_cutter.h"
+
+#include "platform/picture.h"
+#include "platform/run_time_error.h"
+#include "platform/transfer.h"
+
+#include <cstring>
+#include <string>
+
+namespace tav {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kCannotScale = "the picture could not be scaled";
+constexpr const char* kCannotCut = "the picture could not be cut into its parts";
+
+[[noreturn]] void cutFailed(const fs::path& path, const char* problem)
+{
+    throw RunTimeError(kErrInvalidPicture, path.string() + ": " + problem);
+}
+
+}  // namespace
+
+std::unique_ptr<DrawingSurface> DrawingSurface::create(int width, int height)
+{
+    std::unique_ptr<DrawingSurface> surface(new DrawingSurface);
+    const BITMAPINFO bmi = makeBitmapInfo(width, height, 24);
+    surface->m_bitmap = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, nullptr);
+    surface->m_dc = CreateCompatibleDC(nullptr);
+    if (!surface->m_bitmap || !surface->m_dc)
+        return nullptr;
+    surface->m_selection = std::make_unique<ScopedSelect>(surface->m_dc.get(), surface->m_bitmap.get());
+    if (!surface->m_selection->ok())
+        return nullptr;
+    return surface;
+}
+
+DrawingSurface::~DrawingSurface() = default;
+
+void DrawingSurface::clear() { std::memset(m_bitmap->bits(), 0, m_bitmap->sizeImage()); }
+
+std::unique_ptr<LogoCutter> LogoCutter::create()
+{
+    std::unique_ptr<LogoCutter> cutter(new LogoCutter);
+    const StartupLogoLayout& logo = startupLogoLayout();
+    cutter->m_logo = DrawingSurface::create(logo.width, logo.height);
+    if (!cutter->m_logo)
+        return nullptr;
+    for (SeasonIndex s = 0; s < kSeasonCount; ++s) {
+        const SeasonLayout& season = seasonLayout(s);
+        cutter->m_fullImages[s] = DrawingSurface::create(season.fullWidth, season.fullHeight);
+        if (!cutter->m_fullImages[s])
+            return nullptr;
+        for (const PartLayout& part : season.parts) {
+            auto surface = DrawingSurface::create(part.width, part.height);
+            if (!surface)
+                return nullptr;
+            cutter->m_parts[s].push_back(std::move(surface));
+        }
+    }
+    return cutter;
+}
+
+const DrawingSurface& LogoCutter::fullImageSurface(SeasonIndex season) const
+{
+    return *m_fullImages.at(std::size_t(season));
+}
+
+const DrawingSurface& LogoCutter::partSurface(SeasonIndex season, int part) const
+{
+    return *m_parts.at(std::size_t(season)).at(std::size_t(part));
+}
+
+// The decoded picture selected into a memory context: the source surface of the stretch.
+struct LogoCutter::Source {
+    std::unique_ptr<Picture> picture;
+    std::unique_ptr<DeviceContext> dc;
+    std::unique_ptr<ScopedSelect> selection;
+    int width = 0;
+    int height = 0;
+};
+
+LogoCutter::Source LogoCutter::readPicture(const fs::path& path)
+{
+    // The header first: its errors (a missing file above all) reach the caller as they are,
+    // with the file named.
+    try {
+        m_imageInfo.ReadImageInfo(path);
+    } catch (const RunTimeError& e) {
+        throw RunTimeError(e.number(), path.string() + ": " + describeReadError(e, m_imageInfo));
+    }
+
+    Source source;
+    source.picture = LoadPicture(path);
+    const int pictureWidth = source.picture->width();
+    const int pictureHeight = source.picture->height();
+    source.width = m_imageInfo.Width();
+    source.height = m_imageInfo.Height();
+    if (source.width <= 0 || source.height <= 0 || source.width != pictureWidth || source.height != pictureHeight) {
+        source.width = pictureWidth;
+        source.height = pictureHeight;
+    }
+
+    source.dc = CreateCompatibleDC(nullptr);
+    if (!source.dc)
+        cutFailed(path, kCannotScale);
+    source.selection = std::make_unique<ScopedSelect>(source.dc.get(), source.picture->Handle());
+    if (!source.selection->ok())
+        cutFailed(path, kCannotScale);
+    return source;
+}
+
+// The whole picture onto the whole surface; HALFTONE averages the source pixels that each
+// target pixel covers.
+void LogoCutter::stretchOnto(const DrawingSurface& target, const Source& source, const fs::path& path)
+{
+    if (!SetStretchBltMode(target.hdc(), HALFTONE))
+        cutFailed(path, kCannotScale);
+    if (!StretchBlt(target.hdc(), 0, 0, target.width(), target.height(), source.dc.get(), 0, 0, source.width,
+            source.height, SRCCOPY))
+        cutFailed(path, kCannotScale);
+}
+
+void LogoCutter::CutStartupLogo(const fs::path& path)
+{
+    m_logo->clear();
+    try {
+        const Source source = readPicture(path);
+        stretchOnto(*m_logo, source, path);
+    } catch (...) {
+        m_logo->clear();
+        throw;
+    }
+}
+
+void LogoCutter::CutLoadingScreen(SeasonIndex season, const fs::path& path)
+{
+    if (!isSeason(season))
+        return;
+    const SeasonLayout& layout = seasonLayout(season);
+    DrawingSurface& full = *m_fullImages[std::size_t(season)];
+    auto& parts = m_parts[std::size_t(season)];
+    const auto clearAll = [&] {
+        full.clear();
+        for (auto& part : parts)
+            part->clear();
+    };
+
+    clearAll();
+    try {
+        {
+            const Source source = readPicture(path);
+            stretchOnto(full, source, path);
+        }  // the decoded picture is not needed for the cut
+        for (std::size_t i = 0; i < layout.parts.size(); ++i) {
+            const PartLayout& rect = layout.parts[i];
+            if (!BitBlt(parts[i]->hdc(), 0, 0, rect.width, rect.height, full.hdc(), rect.x, rect.y, SRCCOPY))
+                cutFailed(path, kCannotCut);
+        }
+    } catch (...) {
+        clearAll();
+        throw;
+    }
+}
+
+}  // namespace tav

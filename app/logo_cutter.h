@@ -1,0 +1,86 @@
+// The scaling and cutting of a picture into the images of the production table: the drawing
+// surfaces they are drawn on, and the two operations that fill them.
+//
+// The picture's size is read from its header first (so a missing or broken file is reported
+// by the header reader as before), then the picture is decoded and scaled without keeping its
+// aspect ratio by a HALFTONE stretch of the whole picture onto the full-size surface; the parts
+// are bit-block copies of its rectangles, in table order.
+#pragma once
+
+#include "app/production_table.h"
+#include "image/cls_image.h"
+#include "platform/device_context.h"
+#include "platform/dib.h"
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace tav {
+
+// An off-screen 24-bit bitmap of a fixed size, selected into a memory context of its own.
+class DrawingSurface {
+public:
+    // Null when the bitmap or the context cannot be had.
+    static std::unique_ptr<DrawingSurface> create(int width, int height);
+    ~DrawingSurface();
+    DrawingSurface(const DrawingSurface&) = delete;
+    DrawingSurface& operator=(const DrawingSurface&) = delete;
+
+    HDC hdc() const { return m_dc.get(); }
+    const DIBSection& bitmap() const { return *m_bitmap; }
+    int width() const { return m_bitmap->width(); }
+    int height() const { return m_bitmap->height(); }
+
+    // Every pixel black.
+    void clear();
+
+private:
+    DrawingSurface() = default;
+
+    std::unique_ptr<DeviceContext> m_dc;
+    std::unique_ptr<DIBSection> m_bitmap;
+    // Declared last so it is destroyed first: the bitmap leaves the context before either ends.
+    std::unique_ptr<ScopedSelect> m_selection;
+};
+
+// Owns the surfaces of every row of the production table and the image-information reader.
+// Made once and kept by the logo run; each cut overwrites the surfaces it fills.
+class LogoCutter {
+public:
+    // Null when the surfaces cannot be had.
+    static std::unique_ptr<LogoCutter> create();
+
+    // Scales the picture at `path` onto the logo surface (the startup logo, whatever the
+    // season). Throws RunTimeError when the picture cannot be read: the header reader's
+    // errors (53 missing file, 75 unreadable path, 9 short header, 6 depth overflow) and the
+    // picture loader's (481 and the like). After a failure the logo surface is black.
+    void CutStartupLogo(const std::filesystem::path& path);
+
+    // Scales the picture onto the full-image surface of `season` and cuts it onto that
+    // season's part surfaces. A season outside the table does nothing. Errors as above; after a
+    // failure the season's full-image and part surfaces are black.
+    void CutLoadingScreen(SeasonIndex season, const std::filesystem::path& path);
+
+    const DrawingSurface& logoSurface() const { return *m_logo; }
+    // `season` must be a season of the table, `part` an index into its parts.
+    const DrawingSurface& fullImageSurface(SeasonIndex season) const;
+    const DrawingSurface& partSurface(SeasonIndex season, int part) const;
+
+    const clsImage& imageInfo() const { return m_imageInfo; }
+
+private:
+    LogoCutter() = default;
+
+    struct Source;
+    Source readPicture(const std::filesystem::path& path);
+    static void stretchOnto(const DrawingSurface& target, const Source& source, const std::filesystem::path& path);
+
+    clsImage m_imageInfo;
+    std::unique_ptr<DrawingSurface> m_logo;
+    std::array<std::unique_ptr<DrawingSurface>, kSeasonCount> m_fullImages;
+    std::array<std::vector<std::unique_ptr<DrawingSurface>>, kSeasonCount> m_parts;
+};
+
+}  // namespace tav
