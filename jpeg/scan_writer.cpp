@@ -1,0 +1,355 @@
+// Scan output (T.81 Annex F.1.2 for the coding of a block, A.2 for the order of blocks).
+//
+// The scan plan, the block walk and the coding of a block are written once and instantiated
+// twice: with a sink that counts symbols (for Huffman table optimisation and the size
+// estimate) and with a sink that writes codes through the bit writer. The two passes cannot
+// disagree about a single symbol.
+//
+// Block order of an interleaved scan (A.2.3): MCUs left to right, top to bottom; inside an
+// MCU each component in scan order contributes Vi rows of Hi blocks. Where an MCU reaches past
+// a component's block grid (right or bottom edge), a dummy block stands in for the missing
+// one: DC equal to the component's predictor, all AC zero, which codes as a DC difference of
+// 0 and an end-of-block, and leaves the predictor as it was. A non-interleaved scan codes the
+// component's own block grid in raster order (A.2.2) and needs no dummy blocks.
+#include "jpeg/scan_writer.h"
+
+#include "jpeg/huffman.h"
+#include "jpeg/markers.h"
+
+#include <bit>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace tav {
+
+namespace {
+
+constexpr int kEndOfBlock = 0x00;
+constexpr int kZeroRun16 = 0xF0;  // ZRL: sixteen zero coefficients
+constexpr int kMaxZeroRun = 15;
+
+struct ScanLayout {
+    const JpegComponent* component = nullptr;
+    int dcTable = 0;
+    int acTable = 0;
+    std::int64_t blocksAcross = 0;
+    std::int64_t blocksDown = 0;
+};
+
+std::vector<ScanLayout> layoutScan(std::span<const ScanComponent> list, const ScanRange& scan,
+    const ScanGeometry& geometry)
+{
+    std::vector<ScanLayout> layouts;
+    for (int i = scan.first; i <= scan.last; ++i) {
+        const ScanComponent& entry = list[std::size_t(i)];
+        layouts.push_back({entry.component, entry.dcTable, entry.acTable, blocksPerRow(*entry.component, geometry),
+            blocksPerColumn(*entry.component, geometry)});
+    }
+    return layouts;
+}
+
+// Calls visit(index of the component in the scan, block) for every block of the scan in
+// coding order; the block is null for a dummy block.
+template <class Visit>
+void walkScan(const std::vector<ScanLayout>& layouts, const ScanGeometry& geometry, Visit&& visit)
+{
+    if (layouts.size() == 1) {
+        const ScanLayout& only = layouts.front();
+        const std::int16_t* block = only.component->Coefficients.data();
+        const std::int64_t count = only.blocksAcross * only.blocksDown;
+        for (std::int64_t i = 0; i < count; ++i, block += 64)
+            visit(std::size_t(0), block);
+        return;
+    }
+    const std::int64_t mcuWidth = 8 * std::int64_t(geometry.hmax);
+    const std::int64_t mcuHeight = 8 * std::int64_t(geometry.vmax);
+    const std::int64_t mcuCols = (std::int64_t(geometry.width) + mcuWidth - 1) / mcuWidth;
+    const std::int64_t mcuRows = (std::int64_t(geometry.height) + mcuHeight - 1) / mcuHeight;
+    for (std::int64_t mcuRow = 0; mcuRow < mcuRows; ++mcuRow) {
+        for (std::int64_t mcuCol = 0; mcuCol < mcuCols; ++mcuCol) {
+            for (std::size_t c = 0; c < layouts.size(); ++c) {
+                const ScanLayout& layout = layouts[c];
+                const int hi = layout.component->Hi;
+                const int vi = layout.component->Vi;
+                for (int v = 0; v < vi; ++v) {
+                    // A block is real when both its block row and block column lie inside
+                    // the component's grid; only the last MCU row and column can miss some.
+                    const std::int64_t blockRow = mcuRow * vi + v;
+                    const bool rowInside = blockRow < layout.blocksDown;
+                    const std::int16_t* rowStart =
+                        layout.component->Coefficients.data() + (rowInside ? blockRow * layout.blocksAcross * 64 : 0);
+                    for (int h = 0; h < hi; ++h) {
+                        const std::int64_t blockCol = mcuCol * hi + h;
+                        const bool real = rowInside && blockCol < layout.blocksAcross;
+                        visit(c, real ? rowStart + blockCol * 64 : nullptr);
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Number of significant bits of |value| (T.81 Table F.1 / F.2 category).
+inline int magnitudeCategory(int value)
+{
+    return std::bit_width(std::uint32_t(std::abs(value)));
+}
+
+// The extra bits of a value of category s: the value itself when positive, value - 1 (its
+// one's complement in s bits) when negative (F.1.2.1.1). Only the low s bits are written.
+inline std::uint32_t extraBits(int value)
+{
+    return std::uint32_t(value < 0 ? value - 1 : value);
+}
+
+// Codes one block: sink.dc(category, extra bits) then sink.ac(symbol, extra-bit count, extra
+// bits) for each AC symbol (F.1.2.1 and F.1.2.2). A null block is a dummy block.
+template <class Sink>
+inline void codeBlock(const std::int16_t* block, int& predictor, Sink& sink)
+{
+    if (block == nullptr) {
+        sink.dc(0, 0);
+        sink.ac(kEndOfBlock, 0, 0);
+        return;
+    }
+    const int diff = block[0] - predictor;
+    predictor = block[0];
+    sink.dc(magnitudeCategory(diff), extraBits(diff));
+
+    int run = 0;
+    for (int k = 1; k < 64; ++k) {
+        const int value = block[k];
+        if (value == 0) {
+            ++run;
+            continue;
+        }
+        while (run > kMaxZeroRun) {
+            sink.ac(kZeroRun16, 0, 0);
+            run -= 16;
+        }
+        const int size = magnitudeCategory(value);
+        sink.ac(run * 16 + size, size, extraBits(value));
+        run = 0;
+    }
+    // Trailing zeros end with an end-of-block; no ZRL precedes it.
+    if (run > 0)
+        sink.ac(kEndOfBlock, 0, 0);
+}
+
+// Counting sink: the symbol counts of the DC and AC table of one component.
+struct CountingSink {
+    void dc(int category, std::uint32_t) { ++(*dcCounts)[std::size_t(category)]; }
+    void ac(int symbol, int, std::uint32_t) { ++(*acCounts)[std::size_t(symbol)]; }
+    SymbolCounts* dcCounts = nullptr;
+    SymbolCounts* acCounts = nullptr;
+};
+
+// A table's codes in the form the writer wants them.
+struct CodeTable {
+    std::array<std::uint32_t, 256> code{};
+    std::array<int, 256> length{};
+};
+
+CodeTable codeTable(const HuffmanTable& table)
+{
+    CodeTable out;
+    for (int s = 0; s < 256; ++s) {
+        out.length[std::size_t(s)] = codeLength(table, s);
+        out.code[std::size_t(s)] = out.length[std::size_t(s)] > 0 ? std::uint32_t(table.EHUFCO[std::size_t(s)]) : 0;
+    }
+    return out;
+}
+
+// Writing sink: a symbol's code and its extra bits go out as one write of at most 32 bits.
+struct WritingSink {
+    BitWriter* writer = nullptr;
+    const CodeTable* dcCodes = nullptr;
+    const CodeTable* acCodes = nullptr;
+    bool missingCode = false;
+
+    void put(const CodeTable& codes, int symbol, int extraLength, std::uint32_t extra)
+    {
+        const int length = codes.length[std::size_t(symbol)];
+        missingCode |= length == 0;
+        const std::uint32_t low = extra & ((std::uint32_t(1) << extraLength) - 1);
+        writer->write((codes.code[std::size_t(symbol)] << extraLength) | low, length + extraLength);
+    }
+    void dc(int category, std::uint32_t extra) { put(*dcCodes, category, category, extra); }
+    void ac(int symbol, int extraLength, std::uint32_t extra) { put(*acCodes, symbol, extraLength, extra); }
+};
+
+struct RecordingSink {
+    std::vector<CodedSymbol>* out = nullptr;
+    void dc(int category, std::uint32_t extra)
+    {
+        out->push_back({category, category, extra & ((std::uint32_t(1) << category) - 1), true});
+    }
+    void ac(int symbol, int extraLength, std::uint32_t extra)
+    {
+        out->push_back({symbol, extraLength, extra & ((std::uint32_t(1) << extraLength) - 1), false});
+    }
+};
+
+void checkCoefficients(std::span<const ScanComponent> list, int first, int last, const ScanGeometry& geometry)
+{
+    // A component that was never sampled, or whose coefficients were made for another image
+    // size (a later sampling that failed), cannot be coded.
+    for (int i = first; i <= last; ++i) {
+        const JpegComponent& component = *list[std::size_t(i)].component;
+        const std::int64_t expected = blocksPerRow(component, geometry) * blocksPerColumn(component, geometry) * 64;
+        if (component.Coefficients.empty() || std::int64_t(component.Coefficients.size()) != expected)
+            raiseSubscriptOutOfRange();
+    }
+}
+
+std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
+
+}  // namespace
+
+std::vector<ScanRange> planScans(std::span<const ScanComponent> list, int first, int last)
+{
+    std::vector<ScanRange> scans;
+    int start = first;
+    int i = first;
+    int blocks = 0;
+    while (start <= last) {
+        const JpegComponent& component = *list[std::size_t(i)].component;
+        blocks += component.Hi * component.Vi;
+        ++i;
+        bool ends = false;
+        if (blocks > kMaxBlocksPerMcu) {
+            ends = true;
+            if (start < i - 1)
+                --i;  // the component that did not fit opens the next scan
+        } else {
+            ends = i > last || i - start == kMaxComponentsPerScan;
+        }
+        if (ends) {
+            scans.push_back({start, i - 1});
+            start = i;
+            blocks = 0;
+        }
+    }
+    return scans;
+}
+
+std::int64_t blocksPerRow(const JpegComponent& component, const ScanGeometry& geometry)
+{
+    if (geometry.width <= 0 || geometry.hmax <= 0)
+        return 0;
+    const std::int64_t sampled = ceilDiv(std::int64_t(component.Hi) * geometry.width, geometry.hmax);
+    return ceilDiv(sampled, 8);
+}
+
+std::int64_t blocksPerColumn(const JpegComponent& component, const ScanGeometry& geometry)
+{
+    if (geometry.height <= 0 || geometry.vmax <= 0)
+        return 0;
+    const std::int64_t sampled = ceilDiv(std::int64_t(component.Vi) * geometry.height, geometry.vmax);
+    return ceilDiv(sampled, 8);
+}
+
+std::int64_t OptimizeTables(std::span<const ScanComponent> list, int first, int last, const ScanGeometry& geometry,
+    int precision, HuffmanTableSet& dcTables, HuffmanTableSet& acTables)
+{
+    checkCoefficients(list, first, last, geometry);
+
+    std::array<SymbolCounts, kHuffmanTableSlots> dcCounts{};
+    std::array<SymbolCounts, kHuffmanTableSlots> acCounts{};
+    std::array<bool, kHuffmanTableSlots> dcUsed{};
+    std::array<bool, kHuffmanTableSlots> acUsed{};
+
+    for (const ScanRange& scan : planScans(list, first, last)) {
+        const std::vector<ScanLayout> layouts = layoutScan(list, scan, geometry);
+        std::vector<CountingSink> sinks(layouts.size());
+        std::vector<int> predictors(layouts.size(), 0);
+        for (std::size_t c = 0; c < layouts.size(); ++c) {
+            sinks[c].dcCounts = &dcCounts[std::size_t(layouts[c].dcTable)];
+            sinks[c].acCounts = &acCounts[std::size_t(layouts[c].acTable)];
+            dcUsed[std::size_t(layouts[c].dcTable)] = true;
+            acUsed[std::size_t(layouts[c].acTable)] = true;
+        }
+        walkScan(layouts, geometry,
+            [&](std::size_t c, const std::int16_t* block) { codeBlock(block, predictors[c], sinks[c]); });
+    }
+
+    // Tables in the order DC 0, AC 0, DC 1, AC 1, ...; each adds its coded bits to the total:
+    // per symbol its code length plus its extra bits (the category for DC, the low nibble of
+    // the symbol for AC).
+    std::int64_t totalBits = 0;
+    const int largestDc = precision == 12 ? kLargestDcSymbol12Bit : kLargestDcSymbol;
+    for (std::size_t t = 0; t < std::size_t(kHuffmanTableSlots); ++t) {
+        if (dcUsed[t]) {
+            const SymbolCounts copy = dcCounts[t];
+            OptimizeHuffman(dcTables[t], dcCounts[t]);
+            ExpandHuffman(dcTables[t], largestDc);
+            for (int s = 0; s <= 15; ++s)
+                totalBits += copy[std::size_t(s)] * (codeLength(dcTables[t], s) + s);
+        }
+        if (acUsed[t]) {
+            const SymbolCounts copy = acCounts[t];
+            OptimizeHuffman(acTables[t], acCounts[t]);
+            ExpandHuffman(acTables[t], kLargestAcSymbol);
+            for (int s = 0; s <= 255; ++s)
+                totalBits += copy[std::size_t(s)] * (codeLength(acTables[t], s) + s % 16);
+        }
+    }
+    return (totalBits + 7) / 8;
+}
+
+void WriteScans(std::span<const ScanComponent> list, int first, int last, const ScanGeometry& geometry,
+    const HuffmanTableSet& dcTables, const HuffmanTableSet& acTables, OutputBuffer& out)
+{
+    checkCoefficients(list, first, last, geometry);
+
+    std::array<CodeTable, kHuffmanTableSlots> dcCodes;
+    std::array<CodeTable, kHuffmanTableSlots> acCodes;
+    for (std::size_t t = 0; t < std::size_t(kHuffmanTableSlots); ++t) {
+        dcCodes[t] = codeTable(dcTables[t]);
+        acCodes[t] = codeTable(acTables[t]);
+    }
+
+    for (const ScanRange& scan : planScans(list, first, last)) {
+        const std::vector<ScanLayout> layouts = layoutScan(list, scan, geometry);
+        const int ns = int(layouts.size());
+
+        // SOS (B.2.3): Ns, then per component Cs and Td/Ta; Ss = 0, Se = 63, Ah/Al = 0.
+        out.put(kMarkerPrefix);
+        out.put(kMarkerSOS);
+        out.put16(unsigned(6 + 2 * ns));
+        out.put(std::uint8_t(ns));
+        for (const ScanLayout& layout : layouts) {
+            out.put(std::uint8_t(layout.component->Ci));
+            out.put(std::uint8_t(layout.dcTable * 16 + layout.acTable));
+        }
+        out.put(0);
+        out.put(63);
+        out.put(0);
+
+        BitWriter writer(out);
+        std::vector<WritingSink> sinks(layouts.size());
+        std::vector<int> predictors(layouts.size(), 0);
+        for (std::size_t c = 0; c < layouts.size(); ++c) {
+            sinks[c].writer = &writer;
+            sinks[c].dcCodes = &dcCodes[std::size_t(layouts[c].dcTable)];
+            sinks[c].acCodes = &acCodes[std::size_t(layouts[c].acTable)];
+        }
+        walkScan(layouts, geometry,
+            [&](std::size_t c, const std::int16_t* block) { codeBlock(block, predictors[c], sinks[c]); });
+        writer.flush();
+        for (const WritingSink& sink : sinks) {
+            if (sink.missingCode)
+                throw std::logic_error("scan writer: a symbol was written that its table has no code for");
+        }
+    }
+}
+
+std::vector<CodedSymbol> blockSymbols(const std::int16_t* block, int& predictor)
+{
+    std::vector<CodedSymbol> symbols;
+    RecordingSink sink{&symbols};
+    codeBlock(block, predictor, sink);
+    return symbols;
+}
+
+}  // namespace tav
