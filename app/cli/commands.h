@@ -28,4 +28,7 @@ void printError(std::string_view message);
 // tavrenix-cli info PICTURE...
 void addInfoCommand(CLI::App& app);
 
+// tavrenix-cli encode [--quality Q] [--sampling H1xV1,H2xV2,H3xV3 | --grey] [--comment TEXT] PICTURE OUT
+void addEncodeCommand(CLI::App& app);
+
 }  // namespace tav

@@ -32,6 +32,7 @@ int main(int argc, char** argv)
     });
 
     addInfoCommand(app);
+    addEncodeCommand(app);
 
     try {
         app.parse(argc, argv);

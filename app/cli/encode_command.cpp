@@ -1,0 +1,163 @@
+// tavrenix-cli encode [--quality Q] [--sampling H1xV1,H2xV2,H3xV3 | --grey] [--comment TEXT]
+//                     PICTURE OUT.jpg
+// Encodes one picture with the project's own baseline encoder: the picture is loaded by the
+// platform's picture loader, copied into a 24-bit buffer, sampled whole at (0, 0) and saved.
+// Settings left out are the encoder's own defaults (quality 75, sampling 2x2,1x1,1x1, no
+// comment). An existing OUT is never replaced.
+#include "app/cli/commands.h"
+
+#include "jpeg/cjpeg.h"
+#include "platform/device_context.h"
+#include "platform/dib.h"
+#include "platform/picture.h"
+#include "platform/run_time_error.h"
+#include "platform/transfer.h"
+
+#include <charconv>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <string>
+
+namespace tav {
+
+namespace {
+
+struct EncodeOptions {
+    int quality = 75;
+    std::string sampling;
+    bool grey = false;
+    std::optional<std::string> comment;
+    std::string picture;
+    std::string output;
+};
+
+struct SamplingFactors {
+    int h[3] = {0, 0, 0};
+    int v[3] = {0, 0, 0};
+};
+
+// "H1xV1,H2xV2,H3xV3" with whole numbers; the encoder itself judges the values.
+std::optional<SamplingFactors> parseSampling(const std::string& text)
+{
+    static const std::regex pattern(R"(^(-?\d+)x(-?\d+),(-?\d+)x(-?\d+),(-?\d+)x(-?\d+)$)");
+    std::smatch match;
+    if (!std::regex_match(text, match, pattern))
+        return std::nullopt;
+    SamplingFactors factors;
+    for (int i = 0; i < 6; ++i) {
+        const std::string part = match[std::size_t(i + 1)].str();
+        int value = 0;
+        const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+        if (error != std::errc() || end != part.data() + part.size())
+            return std::nullopt;
+        (i % 2 == 0 ? factors.h : factors.v)[i / 2] = value;
+    }
+    return factors;
+}
+
+// Loads the picture into a 24-bit DIB section selected into a memory context of its own.
+struct Buffer24 {
+    std::unique_ptr<DeviceContext> dc;
+    std::unique_ptr<DIBSection> bitmap;
+    std::unique_ptr<ScopedSelect> selected;
+};
+
+Buffer24 loadInto24Bit(const std::string& path)
+{
+    const std::unique_ptr<Picture> picture = LoadPicture(path);
+    Buffer24 buffer;
+    buffer.dc = CreateCompatibleDC(nullptr);
+    const BITMAPINFO info = makeBitmapInfo(picture->width(), picture->height(), 24);
+    void* bits = nullptr;
+    buffer.bitmap = CreateDIBSection(buffer.dc.get(), &info, DIB_RGB_COLORS, &bits);
+    if (!buffer.dc || !buffer.bitmap)
+        throw RunTimeError(kErrPathFileAccess, path + ": the picture is too large for a 24-bit buffer");
+    buffer.selected = std::make_unique<ScopedSelect>(buffer.dc.get(), buffer.bitmap.get());
+
+    const std::unique_ptr<DeviceContext> pictureDc = CreateCompatibleDC(nullptr);
+    const ScopedSelect pictureSelected(pictureDc.get(), picture->Handle());
+    if (!buffer.selected->ok() || !pictureSelected.ok() ||
+        !BitBlt(buffer.dc.get(), 0, 0, picture->width(), picture->height(), pictureDc.get(), 0, 0, SRCCOPY))
+        throw RunTimeError(kErrPathFileAccess, path + ": the picture could not be copied into a 24-bit buffer");
+    return buffer;
+}
+
+void runEncode(const EncodeOptions& options)
+{
+    const std::string notWritten = options.output + ": not written: ";
+    std::error_code ignored;
+    if (std::filesystem::exists(std::filesystem::symlink_status(options.output, ignored))) {
+        printError(notWritten + "the file exists already and is never replaced");
+        throw CommandFailed();
+    }
+
+    // Settings first, so that a refused value is reported before any work is done; the
+    // encoder's own message says what was wrong.
+    cJpeg jpeg;
+    try {
+        jpeg.Quality(options.quality);
+        if (options.grey) {
+            jpeg.SetSamplingFrequencies(1, 1, 0, 0, 0, 0);
+        } else if (!options.sampling.empty()) {
+            const SamplingFactors f = *parseSampling(options.sampling);
+            jpeg.SetSamplingFrequencies(f.h[0], f.v[0], f.h[1], f.v[1], f.h[2], f.v[2]);
+        }
+        if (options.comment)
+            jpeg.Comment(*options.comment);
+    } catch (const RunTimeError& e) {
+        printError(e.what());
+        throw CommandFailed();
+    }
+
+    try {
+        const Buffer24 buffer = loadInto24Bit(options.picture);
+        const int width = buffer.bitmap->width();
+        const int height = buffer.bitmap->height();
+        if (jpeg.SampleHDC(buffer.dc.get(), width, height, 0, 0) != cJpeg::SampleStatus::Sampled) {
+            printError(notWritten + "the encoder could not make its working surface");
+            throw CommandFailed();
+        }
+        switch (jpeg.SaveFile(options.output)) {
+        case cJpeg::SaveStatus::Written:
+            return;
+        case cJpeg::SaveStatus::NoFileName:
+            printError("no output file name given");
+            break;
+        case cJpeg::SaveStatus::FileExists:
+            printError(notWritten + "the file exists already and is never replaced");
+            break;
+        }
+    } catch (const RunTimeError& e) {
+        printError(notWritten + e.what());
+    }
+    throw CommandFailed();
+}
+
+}  // namespace
+
+void addEncodeCommand(CLI::App& app)
+{
+    CLI::App* command = app.add_subcommand("encode", "Encode a picture (JPEG, GIF, PNG, BMP) as a baseline JPEG with "
+                                                      "the project's own encoder");
+    auto options = std::make_shared<EncodeOptions>();
+    command->add_option("--quality", options->quality, "Quality 1 to 100 (default 75)")
+        ->check(CLI::Range(1, 100));
+    CLI::Option* sampling =
+        command->add_option("--sampling", options->sampling, "Sampling factors of Y, Cb and Cr, each 1 to 4 "
+                                                              "(default 2x2,1x1,1x1)")
+            ->type_name("H1xV1,H2xV2,H3xV3")
+            ->check(CLI::Validator(
+                [](std::string& text) {
+                    return parseSampling(text) ? std::string() : "expected H1xV1,H2xV2,H3xV3, got " + text;
+                },
+                ""));
+    command->add_flag("--grey", options->grey, "One grey component instead of Y, Cb and Cr")->excludes(sampling);
+    command->add_option("--comment", options->comment, "Text of a comment segment (at most 65533 characters)");
+    command->add_option("PICTURE", options->picture, "The picture to encode")->required();
+    command->add_option("OUT", options->output, "The JPEG file to write; it must not exist yet")->required();
+    command->callback([options] { runEncode(*options); });
+}
+
+}  // namespace tav
