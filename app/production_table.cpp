@@ -68,10 +68,9 @@ constexpr std::array<PartLayout, 6> kSeason3Parts = sixParts(kSeason3BottomHeigh
 
 constexpr std::array<SeasonLayout, kSeasonCount> kSeasons{{
     {"Season 1 or 2 ( 97d to 1.0x )", true, 640, 256, kSeason0Parts, "Save 3 logo parts", kSavedToChosenFolder},
-    {"Season 3 or 4 ( 1.04x or similar )", true, 800, 478, kSeason1Parts, "Saving 2 logo parts",
-        kSavedToChosenFolder},
-    {"Season 5 ( 1.05c or similar )", false, kSixPartFullWidth, kSixPartTopHeight + kSeason2BottomHeight,
-        kSeason2Parts, kSavingSixParts, kSavedToSelectedFolder},
+    {"Season 3 or 4 ( 1.04x or similar )", true, 800, 478, kSeason1Parts, "Saving 2 logo parts", kSavedToChosenFolder},
+    {"Season 5 ( 1.05c or similar )", false, kSixPartFullWidth, kSixPartTopHeight + kSeason2BottomHeight, kSeason2Parts,
+        kSavingSixParts, kSavedToSelectedFolder},
     {"Season 6 ( EN MODO TEST )", false, kSixPartFullWidth, kSixPartTopHeight + kSeason3BottomHeight, kSeason3Parts,
         kSavingSixParts, kSavedToSelectedFolder},
 }};
@@ -111,8 +110,8 @@ constexpr bool tilesExactly(const SeasonLayout& season)
     }
     return area == static_cast<long long>(season.fullWidth) * season.fullHeight;
 }
-static_assert(tilesExactly(kSeasons[0]) && tilesExactly(kSeasons[1]) && tilesExactly(kSeasons[2]) &&
-              tilesExactly(kSeasons[3]));
+static_assert(
+    tilesExactly(kSeasons[0]) && tilesExactly(kSeasons[1]) && tilesExactly(kSeasons[2]) && tilesExactly(kSeasons[3]));
 
 }  // namespace
 

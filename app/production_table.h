@@ -29,13 +29,13 @@ struct PartLayout {
     int width;
     int height;
     std::string_view jpegName;  // intermediate JPEG in the application folder
-    std::string_view ozjName;   // container in the chosen folder
+    std::string_view ozjName;  // container in the chosen folder
 };
 
 struct SeasonLayout {
     std::string_view caption;  // caption of the season's option
-    bool hasStartupLogo;       // false: the client of this season shows no startup logo
-    int fullWidth;             // the loading screen's full image
+    bool hasStartupLogo;  // false: the client of this season shows no startup logo
+    int fullWidth;  // the loading screen's full image
     int fullHeight;
     std::span<const PartLayout> parts;  // in the order in which they are cut and written
     std::string_view folderBrowserTitle;

@@ -356,12 +356,13 @@ std::uint8_t clsImage::tiffDepth(ByteOrder order, std::int64_t entry) const
     default:
         return 0;
     }
+    const auto valueAt = [&](std::int64_t at) -> std::int32_t {
+        return type == kTiffTypeByte ? b(at) : type == kTiffTypeShort ? u16(at) : u32(at);
+    };
     const std::int32_t count = u32(entry + 4);
     // The value field is read as for a single value whatever the count, so a file cut short
     // inside the entry fails at the same place either way.
-    const std::int32_t field = type == kTiffTypeByte ? b(entry + 8)
-                               : type == kTiffTypeShort ? u16(entry + 8)
-                                                        : u32(entry + 8);
+    const std::int32_t field = valueAt(entry + 8);
     if (count <= 1)
         return toDepth(field);
 
@@ -379,9 +380,7 @@ std::uint8_t clsImage::tiffDepth(ByteOrder order, std::int64_t entry) const
         return 0;
     std::int64_t sum = 0;
     for (std::int64_t i = 0; i < count; ++i) {
-        const std::int64_t at = start + i * valueSize;
-        const std::int32_t value = type == kTiffTypeByte ? b(at) : type == kTiffTypeShort ? u16(at) : u32(at);
-        sum += toDepth(value);
+        sum += toDepth(valueAt(start + i * valueSize));
     }
     return toDepth(sum);
 }

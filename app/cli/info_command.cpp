@@ -52,8 +52,9 @@ bool reportFiles(const std::vector<std::string>& files)
 
 void addInfoCommand(CLI::App& app)
 {
-    CLI::App* command = app.add_subcommand("info", "Show the format, size and colour depth that each picture's "
-                                                    "header gives, without decoding it");
+    CLI::App* command = app.add_subcommand("info",
+        "Show the format, size and colour depth that each picture's "
+        "header gives, without decoding it");
     auto files = std::make_shared<std::vector<std::string>>();
     command->add_option("PICTURE", *files, "Picture files (GIF, JPEG, PNG, BMP, PCX, TIFF)")->required();
     command->footer(imageTypeLegend());

@@ -148,8 +148,8 @@ public:
     TempDir()
     {
         m_path = fs::temp_directory_path() /
-                 ("tavrenix_image_" + std::to_string(::getpid()) + "_" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+            ("tavrenix_image_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(m_path);
         fs::create_directories(m_path);
     }
@@ -237,8 +237,7 @@ std::vector<HeaderCase> headerCases()
         {"TiffByteValues", tiff(true, {{256, 1, 1, 200}, {257, 1, 1, 100}, {258, 1, 1, 1}}), {6, 200, 100, 1}, {}},
         {"TiffNoBitsPerSample", tiff(true, {{256, 3, 1, 800}, {257, 3, 1, 600}}), {0, 0, 0, 0}, {}},
         {"TiffRationalWidth", tiff(true, {{256, 5, 1, 800}, {257, 3, 1, 600}, {258, 3, 1, 8}}), {0, 0, 0, 0}, {}},
-        {"TiffShortWidthIsSigned", tiff(true, {{256, 3, 1, 40000}, {257, 3, 1, 6}, {258, 3, 1, 8}}), {0, 0, 0, 0},
-            {}},
+        {"TiffShortWidthIsSigned", tiff(true, {{256, 3, 1, 40000}, {257, 3, 1, 6}, {258, 3, 1, 8}}), {0, 0, 0, 0}, {}},
         {"TiffDepthOverflow", tiff(true, {{256, 3, 1, 8}, {257, 3, 1, 6}, {258, 3, 1, 300}}), {0, 8, 6, 0}, 6},
         {"TiffRgbLittle",
             tiff(true, {{256, 3, 1, 8}, {257, 3, 1, 6}, {258, 3, 3, after3}}, Bytes().le16(8).le16(8).le16(8)),
@@ -251,10 +250,10 @@ std::vector<HeaderCase> headerCases()
                 Bytes().le32(16).le32(16).le32(16).le32(16)),
             {6, 8, 6, 64}, {}},
         // Two SHORTs fit the value field and sit in it.
-        {"TiffTwoShortsInline", tiff(false, {{256, 3, 1, 8}, {257, 3, 1, 6}, {258, 3, 2, 0x00080008}}),
-            {6, 8, 6, 16}, {}},
-        {"TiffRgbBytesInline", tiff(true, {{256, 3, 1, 8}, {257, 3, 1, 6}, {258, 1, 3, 0x00040404}}),
-            {6, 8, 6, 12}, {}},
+        {"TiffTwoShortsInline", tiff(false, {{256, 3, 1, 8}, {257, 3, 1, 6}, {258, 3, 2, 0x00080008}}), {6, 8, 6, 16},
+            {}},
+        {"TiffRgbBytesInline", tiff(true, {{256, 3, 1, 8}, {257, 3, 1, 6}, {258, 1, 3, 0x00040404}}), {6, 8, 6, 12},
+            {}},
         {"TiffRgbValuesOutsideFile",
             tiff(true, {{256, 3, 1, 8}, {257, 3, 1, 6}, {258, 3, 3, after3 + 2}}, Bytes().le16(8).le16(8)),
             {0, 0, 0, 0}, {}},
@@ -282,7 +281,7 @@ std::vector<HeaderCase> headerCases()
     };
 }
 
-class HeaderTest : public ::testing::TestWithParam<HeaderCase> {};
+class HeaderTest : public ::testing::TestWithParam<HeaderCase> { };
 
 TEST_P(HeaderTest, ReportsWhatTheHeaderSays)
 {
@@ -431,6 +430,40 @@ TEST(ClsImageTest, FormatNames)
     EXPECT_EQ(imageTypeName(kImageTiff), "TIFF");
     EXPECT_EQ(imageTypeName(7), "unknown");
     EXPECT_EQ(imageTypeName(-1), "unknown");
+}
+
+// What the user is told about each kind of failure.
+TEST(ClsImageTest, DescribedErrors)
+{
+    TempDir dir;
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        const char* text;
+    } rows[] = {
+        {"two bytes", Bytes().str("ab").v, "Subscript out of range: the file is too short to be a picture"},
+        {"short GIF", Bytes(gif(1, 1, 0x80)).cut(8).v, "Subscript out of range: the file ends inside its GIF header"},
+        {"TIFF directory outside", Bytes().str("II*").u8(0).le32(5000).fill(8).v,
+            "Subscript out of range: the header points past the end of the file"},
+        {"PNG depth", png(5, 6, 128, 2).v, "Overflow: the colour depth in the header does not fit in 8 bits"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        clsImage info;
+        try {
+            info.ReadImageInfo(dir.write("file", row.bytes));
+            ADD_FAILURE() << "no error";
+        } catch (const RunTimeError& e) {
+            EXPECT_EQ(describeReadError(e, info), row.text);
+        }
+    }
+    clsImage info;
+    try {
+        info.ReadImageInfo(dir.path());
+        ADD_FAILURE() << "no error";
+    } catch (const RunTimeError& e) {
+        EXPECT_EQ(describeReadError(e, info), "Path/File access error: not a file that can be read");
+    }
 }
 
 }  // namespace
