@@ -18,6 +18,15 @@ void printError(std::string_view message)
     std::cerr << kProgramName << ": error: " << message << '\n' << std::flush;
 }
 
+namespace {
+
+std::string usageError(const std::string& what)
+{
+    return std::string(kProgramName) + ": error: " + what + "\nRun with --help for more information.\n";
+}
+
+}  // namespace
+
 }  // namespace tav
 
 int main(int argc, char** argv)
@@ -26,10 +35,10 @@ int main(int argc, char** argv)
     CLI::App app{"Makes the startup logo and loading-screen images of a game client from a picture.",
         std::string(kProgramName)};
     app.set_version_flag("--version", std::string(kProgramName) + " " + TAVRENIX_VERSION);
-    app.require_subcommand(1);
-    app.failure_message([](const CLI::App*, const CLI::Error& e) {
-        return std::string(kProgramName) + ": error: " + e.what() + "\nRun with --help for more information.\n";
-    });
+    // At most one command; none at all is reported after parsing, so that a misspelt command
+    // is named as unexpected rather than reported as missing.
+    app.require_subcommand(0, 1);
+    app.failure_message([](const CLI::App*, const CLI::Error& e) { return usageError(e.what()); });
 
     addInfoCommand(app);
     addEncodeCommand(app);
@@ -48,6 +57,10 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         printError(e.what());
         return kExitFailure;
+    }
+    if (app.get_subcommands().empty()) {
+        std::cerr << usageError("a command is required") << std::flush;
+        return kExitUsage;
     }
     return 0;
 }
