@@ -72,8 +72,6 @@ void drawImage(GifFileType* gif, int transparent, DIBSection& screen)
         palette[i][1] = colorMap->Colors[i].Green;
         palette[i][2] = colorMap->Colors[i].Red;
     }
-    if (transparent >= 0 && transparent < 256)
-        std::memset(palette[transparent], 0xFF, 3);
     const bool transparentUsed = transparent >= 0 && transparent < 256;
 
     const int width = image.Width;

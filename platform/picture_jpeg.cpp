@@ -154,7 +154,7 @@ bool readPixels(Session& s, DIBSection& out)
             jpeg_read_scanlines(cinfo, &row, 1);
         }
     }
-    // Reads on to the end of image, so a file cut short after its last scan is noticed too.
+    // Reads the rest of the file up to the end-of-image marker, so what lies there is checked too.
     jpeg_finish_decompress(cinfo);
     return true;
 }

@@ -1,0 +1,291 @@
+// JPEG reader: files of every process and colour space encoded here with libjpeg, read by
+// LoadPicture and compared byte for byte with TurboJPEG's one-call decoder; CMYK meaning
+// checked on flat colours; truncated, lying and unsupported files refused.
+#include "picture_test_support.h"
+
+#include "platform/picture_decoders.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <jpeglib.h>
+#include <turbojpeg.h>
+
+namespace tav::test {
+namespace {
+
+struct JpegSpec {
+    const char* name;
+    int components = 3;  // 1 grey, 3 colour, 4 CMYK
+    J_COLOR_SPACE stored = JCS_YCbCr;
+    int hSampling = 2;  // of the first component
+    int vSampling = 2;
+    bool progressive = false;
+    bool arithmetic = false;
+    bool adobeMarker = true;  // written for CMYK and YCCK files
+    int restartRows = 0;
+    int width = 37;
+    int height = 23;
+};
+
+// Smooth gradients with a sharp checker, so that every sampling factor and edge matters.
+Bytes testSamples(int width, int height, int components)
+{
+    Bytes s;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int checker = ((x / 5 + y / 3) % 2) * 90;
+            const int v[4] = {x * 255 / std::max(width - 1, 1), y * 255 / std::max(height - 1, 1), 40 + checker + (x * y) % 37,
+                (x + y) * 4 % 256};
+            for (int c = 0; c < components; ++c)
+                s.push_back(std::uint8_t(v[c]));
+        }
+    }
+    return s;
+}
+
+Bytes encodeJpeg(const JpegSpec& spec, const Bytes& samples)
+{
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(spec.width);
+    cinfo.image_height = JDIMENSION(spec.height);
+    cinfo.input_components = spec.components;
+    cinfo.in_color_space = spec.components == 1 ? JCS_GRAYSCALE
+        : spec.components == 3                  ? JCS_RGB
+        : spec.components == 4                  ? JCS_CMYK
+                                                : JCS_UNKNOWN;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_colorspace(&cinfo, spec.stored);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    cinfo.comp_info[0].h_samp_factor = spec.hSampling;
+    cinfo.comp_info[0].v_samp_factor = spec.vSampling;
+    if (spec.components == 4 && !spec.adobeMarker)
+        cinfo.write_Adobe_marker = FALSE;
+    cinfo.arith_code = spec.arithmetic ? TRUE : FALSE;
+    cinfo.restart_in_rows = spec.restartRows;
+    if (spec.progressive)
+        jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    const std::size_t rowBytes = std::size_t(spec.width * spec.components);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<JSAMPLE*>(samples.data() + cinfo.next_scanline * rowBytes);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    Bytes out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+Bytes encodeJpeg(const JpegSpec& spec) { return encodeJpeg(spec, testSamples(spec.width, spec.height, spec.components)); }
+
+// TurboJPEG's decoding of the file in the given pixel format, rows packed.
+Bytes turboDecode(const Bytes& jpeg, int pixelFormat, int bytesPerPixel, int& width, int& height)
+{
+    tjhandle handle = tjInitDecompress();
+    int subsampling = 0;
+    int colorspace = 0;
+    Bytes out;
+    if (tjDecompressHeader3(handle, jpeg.data(), jpeg.size(), &width, &height, &subsampling, &colorspace) == 0) {
+        out.resize(std::size_t(width * height * bytesPerPixel));
+        if (tjDecompress2(handle, jpeg.data(), jpeg.size(), out.data(), width, width * bytesPerPixel, height,
+                pixelFormat, 0) != 0) {
+            ADD_FAILURE() << "TurboJPEG: " << tjGetErrorStr2(handle);
+            out.clear();
+        }
+    } else {
+        ADD_FAILURE() << "TurboJPEG: " << tjGetErrorStr2(handle);
+    }
+    tjDestroy(handle);
+    return out;
+}
+
+class JpegVariant : public ::testing::TestWithParam<JpegSpec> {};
+
+TEST_P(JpegVariant, MatchesTurboJpegByteForByte)
+{
+    const JpegSpec& spec = GetParam();
+    const Bytes jpeg = encodeJpeg(spec);
+    const auto picture = loadBytes(jpeg, "variant.jpg");
+    const DIBSection& bmp = *picture->Handle();
+    ASSERT_EQ(bmp.width(), spec.width);
+    ASSERT_EQ(bmp.height(), spec.height);
+    ASSERT_EQ(bmp.bitCount(), 24);
+
+    int width = 0, height = 0;
+    Bytes expected;
+    if (spec.components == 4) {
+        // TurboJPEG hands out CMYK only as CMYK; its samples converted as Adobe's inverted
+        // convention (or the plain one without the marker) prescribes.
+        const Bytes cmyk = turboDecode(jpeg, TJPF_CMYK, 4, width, height);
+        for (std::size_t i = 0; i < cmyk.size(); i += 4) {
+            unsigned v[4];
+            for (int c = 0; c < 4; ++c)
+                v[c] = spec.adobeMarker ? cmyk[i + std::size_t(c)] : 255u - cmyk[i + std::size_t(c)];
+            expected.push_back(std::uint8_t((v[2] * v[3] + 127) / 255));
+            expected.push_back(std::uint8_t((v[1] * v[3] + 127) / 255));
+            expected.push_back(std::uint8_t((v[0] * v[3] + 127) / 255));
+        }
+    } else {
+        expected = turboDecode(jpeg, TJPF_BGR, 3, width, height);
+    }
+    ASSERT_EQ(width, spec.width);
+    ASSERT_EQ(height, spec.height);
+    const Bytes actual = bgrRows(bmp);
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t i = 0; i < actual.size(); ++i)
+        ASSERT_EQ(actual[i], expected[i]) << "byte " << i << " (pixel " << i / 3 % std::size_t(spec.width) << ", "
+                                          << i / 3 / std::size_t(spec.width) << ")";
+}
+
+INSTANTIATE_TEST_SUITE_P(Jpeg, JpegVariant,
+    ::testing::Values(
+        // clang-format off
+        JpegSpec{"baseline_420"},
+        JpegSpec{"baseline_444", 3, JCS_YCbCr, 1, 1},
+        JpegSpec{"baseline_422", 3, JCS_YCbCr, 2, 1},
+        JpegSpec{"baseline_440", 3, JCS_YCbCr, 1, 2},
+        JpegSpec{"baseline_411", 3, JCS_YCbCr, 4, 1},
+        JpegSpec{"baseline_restart_markers", 3, JCS_YCbCr, 2, 2, false, false, true, 1},
+        JpegSpec{"baseline_rgb_stored", 3, JCS_RGB, 1, 1},
+        JpegSpec{"baseline_one_pixel", 3, JCS_YCbCr, 2, 2, false, false, true, 0, 1, 1},
+        JpegSpec{"progressive_420", 3, JCS_YCbCr, 2, 2, true},
+        JpegSpec{"progressive_444", 3, JCS_YCbCr, 1, 1, true},
+        JpegSpec{"arithmetic_420", 3, JCS_YCbCr, 2, 2, false, true},
+        JpegSpec{"arithmetic_progressive", 3, JCS_YCbCr, 2, 2, true, true},
+        JpegSpec{"greyscale", 1, JCS_GRAYSCALE, 1, 1},
+        JpegSpec{"greyscale_progressive", 1, JCS_GRAYSCALE, 1, 1, true},
+        JpegSpec{"cmyk_adobe", 4, JCS_CMYK, 1, 1},
+        JpegSpec{"cmyk_adobe_progressive", 4, JCS_CMYK, 1, 1, true},
+        JpegSpec{"ycck_adobe", 4, JCS_YCCK, 2, 2},
+        JpegSpec{"cmyk_without_adobe_marker", 4, JCS_CMYK, 1, 1, false, false, false}
+        // clang-format on
+        ),
+    [](const ::testing::TestParamInfo<JpegSpec>& info) { return std::string(info.param.name); });
+
+// What CMYK means, on flat colours: orange (no cyan, half magenta, full yellow, no black)
+// and a half black. Adobe files store every value inverted; plain files store it as it is.
+TEST(JpegCmyk, AdobeAndPlainFilesGiveTheSameColours)
+{
+    struct Case {
+        unsigned char cmyk[4];
+        std::uint32_t expected;
+    };
+    const Case cases[] = {
+        {{0, 128, 255, 0}, rgb(255, 127, 0)},
+        {{0, 0, 0, 128}, rgb(127, 127, 127)},
+        {{255, 255, 255, 255}, rgb(0, 0, 0)},
+        {{0, 0, 0, 0}, rgb(255, 255, 255)},
+    };
+    for (const bool adobe : {true, false}) {
+        for (const Case& c : cases) {
+            JpegSpec spec{"flat", 4, JCS_CMYK, 1, 1};
+            spec.adobeMarker = adobe;
+            spec.width = 16;
+            spec.height = 8;
+            Bytes samples;
+            for (int i = 0; i < spec.width * spec.height; ++i)
+                for (int k = 0; k < 4; ++k)
+                    samples.push_back(adobe ? std::uint8_t(255 - c.cmyk[k]) : c.cmyk[k]);
+            const auto picture = loadBytes(encodeJpeg(spec, samples), "flat.jpg");
+            const auto pixels = rawPixels(*picture->Handle());
+            for (std::size_t i = 0; i < pixels.size(); ++i)
+                ASSERT_EQ(pixels[i], c.expected)
+                    << (adobe ? "Adobe" : "plain") << " CMYK " << int(c.cmyk[0]) << "," << int(c.cmyk[1]) << ","
+                    << int(c.cmyk[2]) << "," << int(c.cmyk[3]) << " pixel " << i;
+        }
+    }
+}
+
+// Every prefix of a file is refused: libjpeg would fill the missing part grey and only warn.
+TEST(JpegTruncated, EveryPrefixIsRefused)
+{
+    for (const JpegSpec& spec : {JpegSpec{"baseline", 3, JCS_YCbCr, 2, 2, false, false, true, 0, 16, 16},
+             JpegSpec{"progressive", 3, JCS_YCbCr, 2, 2, true, false, true, 0, 16, 16},
+             JpegSpec{"arithmetic", 1, JCS_GRAYSCALE, 1, 1, false, true, true, 0, 16, 16}}) {
+        const Bytes jpeg = encodeJpeg(spec);
+        ASSERT_NO_THROW(decodeJpeg(jpeg)) << spec.name;
+        for (std::size_t n = 0; n < jpeg.size(); ++n) {
+            try {
+                decodeJpeg(std::span(jpeg.data(), n));
+                ADD_FAILURE() << spec.name << " cut to " << n << " of " << jpeg.size() << " bytes was accepted";
+            } catch (const RunTimeError& e) {
+                EXPECT_EQ(e.number(), kErrInvalidPicture) << spec.name << " cut to " << n;
+            }
+        }
+    }
+}
+
+// The frame header (SOF0 for baseline, SOF2 progressive) of an encoded file.
+std::size_t frameHeader(const Bytes& jpeg)
+{
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2))
+            return i;
+    ADD_FAILURE() << "no frame header";
+    return 0;
+}
+
+void setFrameSize(Bytes& jpeg, int width, int height)
+{
+    const std::size_t sof = frameHeader(jpeg);
+    jpeg[sof + 5] = std::uint8_t(height >> 8);
+    jpeg[sof + 6] = std::uint8_t(height);
+    jpeg[sof + 7] = std::uint8_t(width >> 8);
+    jpeg[sof + 8] = std::uint8_t(width);
+}
+
+TEST(JpegBad, HeaderClaimingMoreRowsThanTheDataHoldsIsRefused)
+{
+    Bytes jpeg = encodeJpeg(JpegSpec{"b"});
+    setFrameSize(jpeg, 37, 64);
+    EXPECT_INVALID_PICTURE(jpeg, "JPEG: Corrupt JPEG data");
+}
+
+TEST(JpegBad, SizeOverTheLimitIsRefusedFromTheHeader)
+{
+    Bytes jpeg = encodeJpeg(JpegSpec{"b"});
+    setFrameSize(jpeg, 20000, 20000);  // 400 million pixels, inside libjpeg's own limit
+    EXPECT_INVALID_PICTURE(jpeg, "over the limit");
+}
+
+TEST(JpegBad, ZeroHeightIsRefused)
+{
+    Bytes jpeg = encodeJpeg(JpegSpec{"b"});
+    setFrameSize(jpeg, 37, 0);
+    EXPECT_INVALID_PICTURE(jpeg, "JPEG: ");
+}
+
+TEST(JpegBad, TwoComponentFileIsRefused)
+{
+    JpegSpec spec{"two", 2, JCS_UNKNOWN, 1, 1};
+    EXPECT_INVALID_PICTURE(encodeJpeg(spec), "JPEG: ");
+}
+
+TEST(JpegBad, SignatureWithoutAFileIsRefused)
+{
+    EXPECT_INVALID_PICTURE((Bytes{0xFF, 0xD8, 0xFF, 0xD9}), "JPEG: ");
+    EXPECT_INVALID_PICTURE((Bytes{0xFF, 0xD8, 0xFF}), "JPEG: ");
+}
+
+TEST(JpegSample, TheBundledSamplePictureLoads)
+{
+    const auto picture = LoadPicture(std::filesystem::path(TAVRENIX_TEST_DATA) / ".." / ".." / "assets" / "sample.jpg");
+    EXPECT_EQ(picture->width(), 800);
+    EXPECT_EQ(picture->height(), 600);
+    EXPECT_EQ(picture->Handle()->bitCount(), 24);
+}
+
+}  // namespace
+}  // namespace tav::test
