@@ -176,8 +176,7 @@ bool cImage::CopyStdPicture(const Picture& TheStdPicture, std::int16_t& iBitCoun
     BITMAP info{};  // stays all zero when the handle is not a bitmap
     GetObject(picture, sizeof(BITMAP), &info);
 
-    const bool automatic = iBitCount == 0;
-    if (automatic) {
+    if (iBitCount == 0) {
         // 16-bit pictures are widened: the buffer has no 16-bit form. 32 is refused by Create.
         iBitCount = std::int16_t(info.bmBitsPixel);
         if (iBitCount == 16)
@@ -204,17 +203,16 @@ bool cImage::CopyStdPicture(const Picture& TheStdPicture, std::int16_t& iBitCoun
     if (iBitCount == 24)
         return BitBlt(hDC(), 0, 0, Width(), rowCount(), memory.get(), 0, 0, SRCCOPY) != 0;
 
-    if (automatic) {
+    // At the picture's own depth GetDIBits copies indices, not colours, so the table they index
+    // must come along; that is always the case in automatic mode, and also when the caller
+    // asked for the depth the picture already has (the grey table would misread the indices).
+    // At any other depth the colours are matched to the grey table Create made.
+    if (info.bmBitsPixel == iBitCount) {
         const unsigned read = GetDIBColorTable(memory.get(), 0, 1u << iBitCount, m_scratchColors);
         if (read > 0)
             SetDIBColorTable(hDC(), 0, read, m_scratchColors);
     }
     const int lines = GetDIBits(memory.get(), picture, 0, unsigned(info.bmHeight), m_bits, &m_info, DIB_RGB_COLORS);
-    // At the picture's own depth GetDIBits copies indices, not colours, and hands the picture's
-    // colour table back in the header's table. Those indices mean nothing against the grey
-    // table of an explicitly requested depth, so the table they index comes along with them.
-    if (lines > 0 && info.bmBitsPixel == iBitCount)
-        SetDIBColorTable(hDC(), 0, 1u << iBitCount, m_info.bmiColors);
     return lines == info.bmHeight;
 }
 
