@@ -22,12 +22,14 @@ inline constexpr int kErrOverflow = 6;
 inline constexpr int kErrSubscriptOutOfRange = 9;
 inline constexpr int kErrFileNotFound = 53;
 inline constexpr int kErrPathFileAccess = 75;
+inline constexpr int kErrBadFileFormat = 321;
 inline constexpr int kErrInvalidPicture = 481;
 
 inline constexpr const char* kMsgOverflow = "Overflow";
 inline constexpr const char* kMsgSubscriptOutOfRange = "Subscript out of range";
 inline constexpr const char* kMsgFileNotFound = "File not found";
 inline constexpr const char* kMsgPathFileAccess = "Path/File access error";
+inline constexpr const char* kMsgBadFileFormat = "Invalid file format";
 inline constexpr const char* kMsgInvalidPicture = "Invalid picture";
 
 [[noreturn]] inline void raiseOverflow() { throw RunTimeError(kErrOverflow, kMsgOverflow); }

@@ -1,0 +1,21 @@
+// Where a run keeps its intermediate files (the JPEG of each image before it is wrapped, and
+// the scratch bitmap of the export): the folder of the executable when it can be written,
+// otherwise a private folder "tavrenix" under the user's cache folder ($XDG_CACHE_HOME, else
+// ~/.cache), created when needed.
+#pragma once
+
+#include <filesystem>
+
+namespace tav {
+
+// The folder that holds the running executable.
+std::filesystem::path executableFolder();
+
+// `preferred` when a file can be made in it, else the cache fallback. Throws RunTimeError 75
+// when neither can be used.
+std::filesystem::path applicationFolder(const std::filesystem::path& preferred);
+
+// True when a file can be created in `folder` (tried, not guessed from permission bits).
+bool folderIsWritable(const std::filesystem::path& folder);
+
+}  // namespace tav
