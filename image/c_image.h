@@ -90,6 +90,7 @@ public:
     std::unique_ptr<cImage> Greyscale() const;
     // The same depth and colour table at lWidth x lHeight, stretched with halftone averaging
     // (nearest pixel where halftone is unavailable); at the buffer's own size a plain copy.
+    // Raises overflow (6), as Create does, for a size whose stride or image size overflows.
     std::unique_ptr<cImage> Resample(std::int32_t lWidth, std::int32_t lHeight) const;
     // The same depth, size and colour table, top and bottom swapped when Vertical is true, left
     // and right swapped otherwise.

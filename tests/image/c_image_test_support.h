@@ -96,7 +96,10 @@ inline Surface patternSurface(int width, int height, int bits, const std::vector
 }
 
 // The colour table a source of `bits` gets in these tests: distinct colours for indexed depths.
-inline std::vector<RGBQUAD> paletteFor(int bits) { return bits <= 8 ? distinctPalette(1 << bits) : std::vector<RGBQUAD>{}; }
+inline std::vector<RGBQUAD> paletteFor(int bits)
+{
+    return bits <= 8 ? distinctPalette(1 << bits) : std::vector<RGBQUAD>{};
+}
 
 // A cImage of the given size and depth with a distinct colour table and the pattern.
 inline cImage patternImage(int width, int height, int bits)
