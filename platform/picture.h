@@ -3,8 +3,9 @@
 //
 // Formats: JPEG (libjpeg-turbo), GIF (giflib, first frame), PNG (libpng) and BMP (own reader).
 // Depth of the loaded bitmap: a BMP keeps its file depth (1, 4, 8, 16, 24, 32; RLE8 gives 8,
-// RLE4 gives 4, bit fields give 24 unless they are the plain 5-5-5 layout); JPEG, GIF and PNG
-// give 24 bits, transparency composed on white.
+// RLE4 gives 4, bit fields give 24 unless they are the plain 5-5-5 layout at 16 bits or the
+// plain 8-8-8 BGRX layout at 32); JPEG, GIF and PNG give 24 bits, transparency composed on
+// white (a GIF is its first image on its logical screen).
 #pragma once
 
 #include "gdi_types.h"

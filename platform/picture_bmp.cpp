@@ -383,8 +383,8 @@ std::unique_ptr<DIBSection> decodeBmp(std::span<const std::uint8_t> data)
     const std::int64_t stride = DibStride(layout.width, layout.bitCount);
     const std::uint8_t* pixels = pixelArray(data, layout, stride);
     if (layout.compression == BI_BITFIELDS) {
-        const bool plain555 =
-            layout.bitCount == 16 && layout.masks[0] == 0x7C00 && layout.masks[1] == 0x03E0 && layout.masks[2] == 0x001F;
+        const bool plain555 = layout.bitCount == 16 && layout.masks[0] == 0x7C00 && layout.masks[1] == 0x03E0 &&
+            layout.masks[2] == 0x001F;
         const bool plainBgrx = layout.bitCount == 32 && layout.masks[0] == 0xFF0000 && layout.masks[1] == 0x00FF00 &&
             layout.masks[2] == 0x0000FF;
         if (!plain555 && !plainBgrx) {

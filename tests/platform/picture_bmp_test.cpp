@@ -204,7 +204,8 @@ BmpFile fileFor(const BmpSpec& spec)
     if (spec.bits <= 8)
         for (int i = 0; i < tableCount(spec); ++i)
             f.table.push_back(tableEntry(i));
-    f.pixels = packRows(spec.bits, kWidth, kHeight, spec.topDown, [&](int x, int y) { return writtenPixel(spec, x, y); });
+    f.pixels =
+        packRows(spec.bits, kWidth, kHeight, spec.topDown, [&](int x, int y) { return writtenPixel(spec, x, y); });
     return f;
 }
 
@@ -403,20 +404,48 @@ TEST_P(BmpBadRle, IsRefused)
 INSTANTIATE_TEST_SUITE_P(Bmp, BmpBadRle,
     ::testing::Values(
         // clang-format off
-        BadRle{"rle8_run_past_row_end", 8, 7, 2, {0x08, 0x01, 0x00, 0x01}, "past the end of a row"},
-        BadRle{"rle8_run_after_delta_past_row_end", 8, 7, 2, {0x00, 0x02, 0x05, 0x00, 0x03, 0x01, 0x00, 0x01}, "past the end of a row"},
-        BadRle{"rle8_literal_past_row_end", 8, 4, 2, {0x00, 0x05, 1, 2, 3, 4, 5, 0, 0x00, 0x01}, "past the end of a row"},
-        BadRle{"rle8_delta_past_right_edge", 8, 7, 2, {0x00, 0x02, 0x08, 0x00, 0x00, 0x01}, "outside the bitmap"},
-        BadRle{"rle8_delta_past_top", 8, 7, 2, {0x00, 0x02, 0x00, 0x03, 0x00, 0x01}, "outside the bitmap"},
-        BadRle{"rle8_rows_past_top", 8, 2, 2, {0x02, 0x01, 0x00, 0x00, 0x02, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x01}, "past the last row"},
-        BadRle{"rle8_ends_without_end_of_bitmap", 8, 7, 2, {0x03, 0x01}, "truncated"},
-        BadRle{"rle8_literal_cut_short", 8, 7, 2, {0x00, 0x05, 0x01, 0x02}, "truncated"},
-        BadRle{"rle8_literal_missing_pad", 8, 7, 2, {0x00, 0x03, 0x01, 0x02, 0x03}, "truncated"},
-        BadRle{"rle8_delta_cut_short", 8, 7, 2, {0x00, 0x02, 0x01}, "truncated"},
-        BadRle{"rle8_empty_stream", 8, 7, 2, {}, "truncated"},
-        BadRle{"rle4_run_past_row_end", 4, 5, 2, {0x06, 0x12, 0x00, 0x01}, "past the end of a row"},
-        BadRle{"rle4_literal_past_row_end", 4, 5, 2, {0x00, 0x06, 0x12, 0x34, 0x56, 0x00, 0x00, 0x01}, "past the end of a row"},
-        BadRle{"rle4_literal_cut_short", 4, 7, 2, {0x00, 0x07, 0x12, 0x34}, "truncated"}
+        BadRle{"rle8_run_past_row_end", 8, 7, 2,
+            {0x08, 0x01, 0x00, 0x01},
+            "past the end of a row"},
+        BadRle{"rle8_run_after_delta_past_row_end", 8, 7, 2,
+            {0x00, 0x02, 0x05, 0x00, 0x03, 0x01, 0x00, 0x01},
+            "past the end of a row"},
+        BadRle{"rle8_literal_past_row_end", 8, 4, 2,
+            {0x00, 0x05, 1, 2, 3, 4, 5, 0, 0x00, 0x01},
+            "past the end of a row"},
+        BadRle{"rle8_delta_past_right_edge", 8, 7, 2,
+            {0x00, 0x02, 0x08, 0x00, 0x00, 0x01},
+            "outside the bitmap"},
+        BadRle{"rle8_delta_past_top", 8, 7, 2,
+            {0x00, 0x02, 0x00, 0x03, 0x00, 0x01},
+            "outside the bitmap"},
+        BadRle{"rle8_rows_past_top", 8, 2, 2,
+            {0x02, 0x01, 0x00, 0x00, 0x02, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x01},
+            "past the last row"},
+        BadRle{"rle8_ends_without_end_of_bitmap", 8, 7, 2,
+            {0x03, 0x01},
+            "truncated"},
+        BadRle{"rle8_literal_cut_short", 8, 7, 2,
+            {0x00, 0x05, 0x01, 0x02},
+            "truncated"},
+        BadRle{"rle8_literal_missing_pad", 8, 7, 2,
+            {0x00, 0x03, 0x01, 0x02, 0x03},
+            "truncated"},
+        BadRle{"rle8_delta_cut_short", 8, 7, 2,
+            {0x00, 0x02, 0x01},
+            "truncated"},
+        BadRle{"rle8_empty_stream", 8, 7, 2,
+            {},
+            "truncated"},
+        BadRle{"rle4_run_past_row_end", 4, 5, 2,
+            {0x06, 0x12, 0x00, 0x01},
+            "past the end of a row"},
+        BadRle{"rle4_literal_past_row_end", 4, 5, 2,
+            {0x00, 0x06, 0x12, 0x34, 0x56, 0x00, 0x00, 0x01},
+            "past the end of a row"},
+        BadRle{"rle4_literal_cut_short", 4, 7, 2,
+            {0x00, 0x07, 0x12, 0x34},
+            "truncated"}
         // clang-format on
         ),
     [](const ::testing::TestParamInfo<BadRle>& info) { return std::string(info.param.name); });

@@ -70,6 +70,11 @@ Bytes writeGif(int screenWidth, int screenHeight, const std::vector<GifColorType
             EXPECT_EQ(EGifPutExtension(gif, PLAINTEXT_EXT_FUNC_CODE, 12, text), GIF_OK);
         }
         const MapPtr local = makeMap(frame.localColors);
+        if (!local && gif->Image.ColorMap) {
+            // giflib forgets the previous image's local table when the next image has none.
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
         EXPECT_EQ(EGifPutImageDesc(gif, frame.left, frame.top, frame.width, frame.height, frame.interlace, local.get()),
             GIF_OK);
         // Interlaced rows go out in the order of the four passes.

@@ -39,8 +39,8 @@ Bytes testSamples(int width, int height, int components)
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const int checker = ((x / 5 + y / 3) % 2) * 90;
-            const int v[4] = {x * 255 / std::max(width - 1, 1), y * 255 / std::max(height - 1, 1), 40 + checker + (x * y) % 37,
-                (x + y) * 4 % 256};
+            const int v[4] = {x * 255 / std::max(width - 1, 1), y * 255 / std::max(height - 1, 1),
+                40 + checker + (x * y) % 37, (x + y) * 4 % 256};
             for (int c = 0; c < components; ++c)
                 s.push_back(std::uint8_t(v[c]));
         }
@@ -88,7 +88,10 @@ Bytes encodeJpeg(const JpegSpec& spec, const Bytes& samples)
     return out;
 }
 
-Bytes encodeJpeg(const JpegSpec& spec) { return encodeJpeg(spec, testSamples(spec.width, spec.height, spec.components)); }
+Bytes encodeJpeg(const JpegSpec& spec)
+{
+    return encodeJpeg(spec, testSamples(spec.width, spec.height, spec.components));
+}
 
 // TurboJPEG's decoding of the file in the given pixel format, rows packed.
 Bytes turboDecode(const Bytes& jpeg, int pixelFormat, int bytesPerPixel, int& width, int& height)
@@ -251,6 +254,27 @@ TEST(JpegBad, HeaderClaimingMoreRowsThanTheDataHoldsIsRefused)
     Bytes jpeg = encodeJpeg(JpegSpec{"b"});
     setFrameSize(jpeg, 37, 64);
     EXPECT_INVALID_PICTURE(jpeg, "JPEG: Corrupt JPEG data");
+}
+
+// A few bytes per scan would otherwise cost a pass over the whole picture each: the first
+// (DC) scan of a progressive file repeated past the scan limit. libjpeg itself only warns
+// about the odd progression and decodes every copy.
+TEST(JpegBad, EndlessScansAreRefused)
+{
+    const Bytes jpeg = encodeJpeg(JpegSpec{"p", 1, JCS_GRAYSCALE, 1, 1, true, false, true, 0, 16, 16});
+    std::size_t first = 0;
+    while (first + 1 < jpeg.size() && !(jpeg[first] == 0xFF && jpeg[first + 1] == 0xDA))
+        ++first;
+    std::size_t end = first + 2;  // the next marker: 0xFF followed by neither 0x00 nor a restart
+    while (end + 1 < jpeg.size() && !(jpeg[end] == 0xFF && jpeg[end + 1] != 0x00 && (jpeg[end + 1] & 0xF8) != 0xD0))
+        ++end;
+    ASSERT_LT(end + 1, jpeg.size());
+    const Bytes scan(jpeg.begin() + std::ptrdiff_t(first), jpeg.begin() + std::ptrdiff_t(end));
+    Bytes bomb(jpeg.begin(), jpeg.begin() + std::ptrdiff_t(end));
+    for (int i = 0; i < 1000; ++i)
+        bomb.insert(bomb.end(), scan.begin(), scan.end());
+    bomb.insert(bomb.end(), jpeg.begin() + std::ptrdiff_t(end), jpeg.end());
+    EXPECT_INVALID_PICTURE(bomb, "too many scans");
 }
 
 TEST(JpegBad, SizeOverTheLimitIsRefusedFromTheHeader)

@@ -111,10 +111,12 @@ inline std::uint32_t rawPixel(const DIBSection& bmp, int x, int y)
     case 4: return (row[x / 2] >> (x % 2 ? 0 : 4)) & 15;
     case 8: return row[x];
     case 16: return std::uint32_t(row[2 * x]) | (std::uint32_t(row[2 * x + 1]) << 8);
-    case 24: return std::uint32_t(row[3 * x]) | (std::uint32_t(row[3 * x + 1]) << 8) | (std::uint32_t(row[3 * x + 2]) << 16);
+    case 24:
+        return std::uint32_t(row[3 * x]) | (std::uint32_t(row[3 * x + 1]) << 8) |
+            (std::uint32_t(row[3 * x + 2]) << 16);
     default:
-        return std::uint32_t(row[4 * x]) | (std::uint32_t(row[4 * x + 1]) << 8) | (std::uint32_t(row[4 * x + 2]) << 16) |
-            (std::uint32_t(row[4 * x + 3]) << 24);
+        return std::uint32_t(row[4 * x]) | (std::uint32_t(row[4 * x + 1]) << 8) |
+            (std::uint32_t(row[4 * x + 2]) << 16) | (std::uint32_t(row[4 * x + 3]) << 24);
     }
 }
 
