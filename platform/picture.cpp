@@ -64,7 +64,8 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path)
     const auto status = std::filesystem::status(path, ec);
     if (status.type() == std::filesystem::file_type::not_found)
         fileError(kErrFileNotFound, kMsgFileNotFound, path);
-    if (ec || status.type() == std::filesystem::file_type::directory)
+    // Folders, devices and pipes are not picture files (and a device may never end).
+    if (ec || status.type() != std::filesystem::file_type::regular)
         fileError(kErrPathFileAccess, kMsgPathFileAccess, path);
 
     FilePtr file(std::fopen(path.c_str(), "rb"));

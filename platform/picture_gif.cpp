@@ -78,6 +78,8 @@ void drawImage(GifFileType* gif, int transparent, DIBSection& screen)
     const int height = image.Height;
     if (width <= 0 || height <= 0)
         return;  // nothing to draw (and no pixel data to read)
+    // Every pixel of the image is decoded, even those off the screen: the same limit holds.
+    checkPictureSize(width, height);
     // The columns of the image that land on the screen.
     const int firstColumn = std::max(0, -image.Left);
     const int endColumn = std::min(width, screen.width() - image.Left);

@@ -252,6 +252,14 @@ TEST(GifBad, ScreenOverTheLimitIsRefusedBeforeAllocating)
     EXPECT_INVALID_PICTURE(gif, "over the limit");
 }
 
+TEST(GifBad, ImageOverTheLimitIsRefusedBeforeDecoding)
+{
+    Bytes gif = smallGif();
+    const std::size_t d = imageDescriptor(gif);
+    gif[d + 5] = gif[d + 6] = gif[d + 7] = gif[d + 8] = 0xFF;  // 65535 x 65535 on an 11 x 9 screen
+    EXPECT_INVALID_PICTURE(gif, "over the limit");
+}
+
 TEST(GifBad, EmptyScreenIsRefused)
 {
     Bytes gif = smallGif();

@@ -95,6 +95,16 @@ TEST(LoadPictureErrors, FolderIsPathFileAccessError)
     }
 }
 
+TEST(LoadPictureErrors, DeviceIsPathFileAccessError)
+{
+    try {
+        LoadPicture("/dev/zero");
+        FAIL() << "no error";
+    } catch (const RunTimeError& e) {
+        EXPECT_EQ(e.number(), kErrPathFileAccess);
+    }
+}
+
 TEST(LoadPictureErrors, EmptyAndUnknownFilesAreInvalidPictures)
 {
     EXPECT_INVALID_PICTURE(Bytes{}, "empty file");
