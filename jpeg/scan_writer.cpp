@@ -352,4 +352,16 @@ std::vector<CodedSymbol> blockSymbols(const std::int16_t* block, int& predictor)
     return symbols;
 }
 
+std::vector<ScanBlock> scanBlockOrder(std::span<const ScanComponent> list, const ScanRange& scan,
+    const ScanGeometry& geometry)
+{
+    const std::vector<ScanLayout> layouts = layoutScan(list, scan, geometry);
+    std::vector<ScanBlock> order;
+    walkScan(layouts, geometry, [&](std::size_t c, const std::int16_t* block) {
+        const std::int16_t* start = layouts[c].component->Coefficients.data();
+        order.push_back({scan.first + int(c), block == nullptr ? -1 : (block - start) / 64});
+    });
+    return order;
+}
+
 }  // namespace tav

@@ -74,4 +74,14 @@ struct CodedSymbol {
 };
 std::vector<CodedSymbol> blockSymbols(const std::int16_t* block, int& predictor);
 
+// The coding order of one scan: for each block, the list index of its component and the
+// block's index in that component's grid, -1 for a dummy block.
+struct ScanBlock {
+    int entry = 0;
+    std::int64_t block = 0;
+    friend bool operator==(const ScanBlock&, const ScanBlock&) = default;
+};
+std::vector<ScanBlock> scanBlockOrder(std::span<const ScanComponent> list, const ScanRange& scan,
+    const ScanGeometry& geometry);
+
 }  // namespace tav
