@@ -31,4 +31,14 @@ void addInfoCommand(CLI::App& app);
 // tavrenix-cli encode [--quality Q] [--sampling H1xV1,H2xV2,H3xV3 | --grey] [--comment TEXT] PICTURE OUT
 void addEncodeCommand(CLI::App& app);
 
+// tavrenix-cli make --season N (--startup-logo OUT.ozj | --loading-screen FOLDER) [--work-dir DIR] PICTURE
+void addMakeCommand(CLI::App& app);
+
+// tavrenix-cli seasons
+void addSeasonsCommand(CLI::App& app);
+
+// tavrenix-cli wrap JPEG OZJ, tavrenix-cli unwrap OZJ JPEG
+void addWrapCommand(CLI::App& app);
+void addUnwrapCommand(CLI::App& app);
+
 }  // namespace tav

@@ -40,8 +40,12 @@ int main(int argc, char** argv)
     app.require_subcommand(0, 1);
     app.failure_message([](const CLI::App*, const CLI::Error& e) { return usageError(e.what()); });
 
+    addMakeCommand(app);
+    addSeasonsCommand(app);
     addInfoCommand(app);
     addEncodeCommand(app);
+    addWrapCommand(app);
+    addUnwrapCommand(app);
 
     try {
         app.parse(argc, argv);

@@ -1,5 +1,6 @@
 // The real tavrenix-cli binary: info lines, errors for unreadable files, help and version.
 #include "app_test_support.h"
+#include "cli_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -14,46 +15,9 @@
 namespace tav {
 namespace {
 
+using test::CliRun;
+using test::runCli;
 using test::TempDir;
-
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string slurp(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Runs the program with the arguments; standard output and error are kept apart.
-CliRun runCli(const TempDir& dir, const std::vector<std::string>& args)
-{
-    std::string command = quoted(TAVRENIX_CLI);
-    for (const std::string& a : args)
-        command += " " + quoted(a);
-    const auto outFile = dir / "stdout.txt";
-    const auto errFile = dir / "stderr.txt";
-    command += " >" + quoted(outFile.string()) + " 2>" + quoted(errFile.string()) + " </dev/null";
-    CliRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = slurp(outFile);
-    run.err = slurp(errFile);
-    return run;
-}
 
 std::vector<std::uint8_t> gifHeader(unsigned width, unsigned height)
 {

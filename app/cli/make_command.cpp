@@ -1,0 +1,133 @@
+// tavrenix-cli make --season N (--startup-logo OUT.ozj | --loading-screen FOLDER)
+//                   [--work-dir DIR] PICTURE
+// The logo run of the window, driven by arguments: the destination comes from the options
+// instead of a dialog, the run's messages go to standard output (completion) and standard
+// error (refusals and failures), and it never asks a question. Prints each file it writes
+// with its size and a one-line summary; exits non-zero unless every file was written.
+#include "app/cli/commands.h"
+
+#include "app/application_folder.h"
+#include "app/logo_cutter.h"
+#include "app/logo_run.h"
+#include "app/production_table.h"
+#include "app/user_interface.h"
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace tav {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct MakeOptions {
+    int season = 0;
+    std::string startupLogo;
+    std::string loadingScreen;
+    std::string workDir;
+    std::string picture;
+};
+
+// The destination was chosen on the command line; the run's questions are answered from it.
+class ArgumentsInterface : public UserInterface {
+public:
+    explicit ArgumentsInterface(const MakeOptions& options) : m_options(options) {}
+
+    std::string ShowFileDialog(const FileDialogRequest&) override { return m_options.startupLogo; }
+    std::string BrowseForFolder(const std::string&) override { return m_options.loadingScreen; }
+    void showMessage(const std::string& text, const std::string& title, MessageIcon icon) override
+    {
+        if (icon == MessageIcon::Critical)
+            printError(text);
+        else if (icon == MessageIcon::Information && title == completionTitle())
+            m_completion = title + ": " + text;  // said last, after the list of files
+        else
+            std::cerr << kProgramName << ": " << title << ": " << text << '\n';
+    }
+
+    const std::string& completion() const { return m_completion; }
+
+private:
+    const MakeOptions& m_options;
+    std::string m_completion;
+};
+
+// Checks the destination before anything is cut, so a mistyped folder costs nothing.
+void checkDestination(const MakeOptions& o)
+{
+    std::error_code ec;
+    if (!o.loadingScreen.empty() && !fs::is_directory(o.loadingScreen, ec)) {
+        printError(o.loadingScreen + ": no such folder");
+        throw CommandFailed();
+    }
+    if (!o.startupLogo.empty()) {
+        const fs::path out(o.startupLogo);
+        if (fs::is_directory(out, ec)) {
+            printError(o.startupLogo + ": is a folder, not a file name");
+            throw CommandFailed();
+        }
+        if (out.has_parent_path() && !fs::is_directory(out.parent_path(), ec)) {
+            printError(o.startupLogo + ": no such folder " + out.parent_path().string());
+            throw CommandFailed();
+        }
+    }
+}
+
+void runMake(const MakeOptions& o)
+{
+    checkDestination(o);
+    const fs::path workDir = o.workDir.empty() ? applicationFolder(executableFolder()) : fs::path(o.workDir);
+    if (!fs::is_directory(workDir) || !folderIsWritable(workDir)) {
+        printError(workDir.string() + ": the work folder cannot be written");
+        throw CommandFailed();
+    }
+    std::unique_ptr<LogoCutter> cutter = LogoCutter::create();
+    if (!cutter) {
+        printError("not enough memory for the drawing surfaces");
+        throw CommandFailed();
+    }
+    ArgumentsInterface ui(o);
+    LogoRun run(ui, *cutter, workDir);
+    const SeasonIndex season = SeasonIndex(o.season);
+    const LogoType type = o.startupLogo.empty() ? LogoType::LoadingScreen : LogoType::StartupLogo;
+    const RunOutcome outcome = run.make(season, type, o.picture);
+
+    for (const RunOutcome::Written& w : outcome.written)
+        std::cout << w.path.string() << " (" << w.size << " bytes)\n";
+    if (outcome.status == RunOutcome::Status::Done || outcome.status == RunOutcome::Status::Incomplete)
+        std::cout << seasonLayout(season).caption << ", " << logoTypeCaption(type) << ": " << outcome.written.size()
+                  << " of " << outcome.written.size() + outcome.failed.size() << " files written\n";
+    if (!ui.completion().empty())
+        std::cout << ui.completion() << '\n';
+    std::cout << std::flush;
+    if (outcome.status != RunOutcome::Status::Done)
+        throw CommandFailed();
+}
+
+}  // namespace
+
+void addMakeCommand(CLI::App& app)
+{
+    auto options = std::make_shared<MakeOptions>();
+    CLI::App* make = app.add_subcommand("make", "Make the startup logo or the loading-screen images from a picture");
+    make->add_option("--season", options->season, "Client generation: 0 to 3 (see `tavrenix-cli seasons`)")
+        ->required()
+        ->check(CLI::Range(0, kSeasonCount - 1));
+    auto* logo = make->add_option("--startup-logo", options->startupLogo, "Write the startup logo to this OZJ file");
+    auto* screen = make->add_option("--loading-screen", options->loadingScreen,
+        "Write the loading-screen parts into this folder");
+    logo->excludes(screen);
+    make->add_option("--work-dir", options->workDir,
+        "Folder for the intermediate files (default: the program's folder, else ~/.cache/tavrenix)");
+    make->add_option("PICTURE", options->picture, "The picture: JPEG, BMP, GIF or PNG")->required();
+    make->callback([options, logo, screen] {
+        if (logo->count() + screen->count() != 1)
+            throw CLI::ValidationError("make", "give either --startup-logo OUT.ozj or --loading-screen FOLDER");
+        runMake(*options);
+    });
+}
+
+}  // namespace tav

@@ -1,0 +1,53 @@
+#include "app/jpeg_export.h"
+
+#include "app/production_table.h"
+#include "image/c_image.h"
+#include "jpeg/cjpeg.h"
+#include "platform/picture.h"
+#include "platform/run_time_error.h"
+
+#include <memory>
+#include <string>
+
+namespace tav {
+
+namespace {
+
+[[noreturn]] void exportFailed(const std::filesystem::path& jpegPath, const std::string& why)
+{
+    throw RunTimeError(kErrPathFileAccess, jpegPath.string() + ": " + why);
+}
+
+}  // namespace
+
+void ExportJpeg(const DIBSection& surface, const std::filesystem::path& jpegPath,
+    const std::filesystem::path& applicationFolder)
+{
+    // The encoder never replaces a file, so a stale intermediate of the same name would be
+    // wrapped instead of this surface: remove it first.
+    std::error_code ec;
+    std::filesystem::remove(jpegPath, ec);
+    if (std::filesystem::exists(jpegPath, ec))
+        exportFailed(jpegPath, "an older file of this name cannot be removed");
+
+    const std::filesystem::path scratch = pathIn(applicationFolder, kScratchBitmapName);
+    SavePicture(surface, scratch);
+    std::unique_ptr<Picture> picture = LoadPicture(scratch);
+    auto image = std::make_unique<cImage>();
+    if (!image->CopyStdPicture(*picture))
+        exportFailed(jpegPath, "the surface cannot be copied into a pixel buffer");
+    picture.reset();
+
+    auto jpeg = std::make_unique<cJpeg>();
+    jpeg->Quality(kExportQuality);
+    jpeg->Comment(std::string(kExportComment));
+    if (jpeg->SampleHDC(image->hDC(), image->Width(), image->Height(), 0, 0) != cJpeg::SampleStatus::Sampled)
+        exportFailed(jpegPath, "not enough memory to sample the picture");
+    switch (jpeg->SaveFile(jpegPath)) {
+    case cJpeg::SaveStatus::Written: return;
+    case cJpeg::SaveStatus::NoFileName: exportFailed(jpegPath, "no file name");
+    case cJpeg::SaveStatus::FileExists: exportFailed(jpegPath, "a file of this name appeared during the export");
+    }
+}
+
+}  // namespace tav

@@ -1,0 +1,26 @@
+// The export of one drawing surface as a baseline JPEG at quality 100 with the fixed comment.
+// The surface goes through the scratch bitmap in the application folder (saved as a bitmap
+// file, loaded back as a picture and copied into a new pixel buffer), and a new encoder
+// samples the whole buffer and writes the file.
+#pragma once
+
+#include "platform/dib.h"
+
+#include <filesystem>
+#include <string_view>
+
+namespace tav {
+
+// The scratch bitmap's name in the application folder (joined like the table's names).
+inline constexpr std::string_view kScratchBitmapName = "\\qortemp.dnk";
+inline constexpr int kExportQuality = 100;
+inline constexpr std::string_view kExportComment = "Creado por Sorvane ( Kelbrin )";
+
+// Writes `surface` as a JPEG at `jpegPath`, using `applicationFolder` for the scratch bitmap
+// (which stays, holding the last exported surface). An older file at `jpegPath` is removed
+// first, so the file written is always this surface. Throws RunTimeError naming the file and
+// the problem when any step fails; the JPEG is then not there.
+void ExportJpeg(const DIBSection& surface, const std::filesystem::path& jpegPath,
+    const std::filesystem::path& applicationFolder);
+
+}  // namespace tav

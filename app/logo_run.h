@@ -1,0 +1,79 @@
+// The logo run: one press of the make button (or one `tavrenix-cli make`) turned into the
+// files the game client needs. Each routine asks for the destination, has the picture scaled
+// and cut, then takes every image of the production table in order through the JPEG export
+// and the container writer, completing one image before the next starts.
+//
+// Unlike a run that reports success whatever happened, this one stops before writing anything
+// when the picture cannot be read, goes on past a file that cannot be written, and says
+// "Done" only when every file was written; otherwise it names the files that were not.
+#pragma once
+
+#include "app/logo_cutter.h"
+#include "app/production_table.h"
+#include "app/user_interface.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tav {
+
+// Texts of the run's own failure messages (the completion texts live in the production table).
+inline constexpr std::string_view kRunErrorTitle = "Error";
+inline constexpr std::string_view kPictureUnreadableText = "The picture cannot be read, so nothing was written:";
+inline constexpr std::string_view kFilesNotWrittenText = "These files were not written:";
+
+struct RunOutcome {
+    enum class Status {
+        Done,         // every file written
+        Cancelled,    // the user cancelled the destination dialog; nothing written, nothing said
+        Refused,      // no startup logo for this season; nothing written
+        Unreadable,   // the picture cannot be read; nothing written
+        Incomplete,   // some files not written
+    };
+    struct Written {
+        std::filesystem::path path;
+        std::uintmax_t size;
+    };
+    struct Failed {
+        std::filesystem::path path;
+        std::string reason;
+    };
+
+    Status status = Status::Done;
+    std::vector<Written> written;
+    std::vector<Failed> failed;
+    std::string problem;  // why the picture could not be read
+};
+
+class LogoRun {
+public:
+    // `applicationFolder` holds the intermediate JPEGs and the scratch bitmap.
+    LogoRun(UserInterface& ui, LogoCutter& cutter, std::filesystem::path applicationFolder);
+
+    // The make button's dispatch: a startup logo for a season that has one, the "Info"
+    // refusal for one that has not, or the loading screens.
+    RunOutcome make(SeasonIndex season, LogoType type, const std::string& picturePath);
+
+    // Seasons without a startup logo (and values outside the table) do nothing.
+    RunOutcome MakeStartupLogo(SeasonIndex season, const std::string& picturePath);
+    // Values outside the table do nothing.
+    RunOutcome MakeLoadingScreens(SeasonIndex season, const std::string& picturePath);
+
+private:
+    // Export and wrap one image; records what happened in `outcome`.
+    void writeImage(const DIBSection& surface, std::string_view jpegName, const std::filesystem::path& ozjPath,
+        RunOutcome& outcome);
+    // Says how the run ended: the completion text, or what was not written.
+    void report(RunOutcome& outcome, std::string_view completionText);
+    bool cut(RunOutcome& outcome, const std::function<void()>& cutPicture);
+
+    UserInterface& m_ui;
+    LogoCutter& m_cutter;
+    std::filesystem::path m_applicationFolder;
+};
+
+}  // namespace tav
