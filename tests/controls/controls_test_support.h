@@ -1,0 +1,39 @@
+// Pixel probes for the frame control's tests.
+#pragma once
+
+#include "controls/frame_colours.h"
+
+#include <QImage>
+
+#include <cmath>
+#include <ostream>
+
+namespace tav::test {
+
+struct Rgb {
+    int r = 0;
+    int g = 0;
+    int b = 0;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+    friend std::ostream& operator<<(std::ostream& os, const Rgb& c)
+    {
+        return os << "(" << c.r << ", " << c.g << ", " << c.b << ")";
+    }
+};
+
+inline Rgb pixelAt(const QImage& image, int x, int y)
+{
+    const QRgb p = image.pixel(x, y);
+    return {qRed(p), qGreen(p), qBlue(p)};
+}
+
+inline Rgb rgbOf(Colour c) { return {redOf(c), greenOf(c), blueOf(c)}; }
+
+// The colour step i of n from c1 towards c2, computed exactly and rounded half to even.
+inline Rgb gradientStep(Rgb c1, Rgb c2, int i, int n)
+{
+    const auto channel = [&](int a, int b) { return int(std::nearbyint(a + (b - a) * double(i) / n)); };
+    return {channel(c1.r, c2.r), channel(c1.g, c2.g), channel(c1.b, c2.b)};
+}
+
+}  // namespace tav::test
