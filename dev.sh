@@ -26,10 +26,14 @@ deps() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# build PRESET [TARGET...]
 build() {
-  local preset=${1:-debug}
+  local preset=$1
+  shift
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  local targets=()
+  [ $# -gt 0 ] && targets=(--target "$@")
+  cmake --build --preset "$preset" "${targets[@]}"
 }
 
 usage() {
@@ -56,10 +60,19 @@ case "$cmd" in
     ;;
   demo)
     deps
-    build release
+    build release tavrenix-cli
+    cli=./build/release/app/cli/tavrenix-cli
     out=demo-out
+    rm -rf "$out"
     mkdir -p "$out"
-    ./build/release/app/cli/tavrenix-cli bmp assets/sample.jpg "$out/sample.bmp"
+    "$cli" info assets/sample.jpg
+    "$cli" make --season 0 --startup-logo "$out/IntroLogo.ozj" assets/sample.jpg
+    for season in 0 1 2 3; do
+      mkdir -p "$out/season$season"
+      "$cli" make --season "$season" --loading-screen "$out/season$season" assets/sample.jpg
+    done
+    echo "Written:"
+    find "$out" -type f -printf '%p %s bytes\n' | sort
     ;;
   bench)
     deps

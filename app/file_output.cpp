@@ -29,7 +29,10 @@ void writeFileAtomically(const std::filesystem::path& path, std::span<const std:
     if (std::filesystem::is_directory(path, ec))
         accessError(path, "is a folder, not a file");
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string temp = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+    std::string hidden = ".";
+    hidden += path.filename().string();
+    hidden += ".XXXXXX";
+    std::string temp = (folder / hidden).string();
     const int fd = mkstemp(temp.data());
     if (fd < 0)
         accessError(path, std::string("cannot write in its folder (") + std::strerror(errno) + ")");

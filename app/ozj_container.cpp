@@ -19,10 +19,9 @@ std::vector<std::uint8_t> wrapOzj(std::span<const std::uint8_t> jpeg)
     if (jpeg.size() < kOzjHeaderSize)
         throw RunTimeError(kErrBadFileFormat, std::string(kMsgBadFileFormat) + ": " + std::to_string(jpeg.size()) +
                 " bytes are too short for a container, which copies the first 24");
-    std::vector<std::uint8_t> ozj;
-    ozj.reserve(jpeg.size() + kOzjHeaderSize);
-    ozj.insert(ozj.end(), jpeg.begin(), jpeg.begin() + kOzjHeaderSize);
-    ozj.insert(ozj.end(), jpeg.begin(), jpeg.end());
+    std::vector<std::uint8_t> ozj(jpeg.size() + kOzjHeaderSize);
+    std::copy_n(jpeg.data(), kOzjHeaderSize, ozj.data());
+    std::copy_n(jpeg.data(), jpeg.size(), ozj.data() + kOzjHeaderSize);
     return ozj;
 }
 
