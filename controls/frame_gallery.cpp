@@ -89,7 +89,11 @@ public:
     {
         QPainter p(&m_image);
         QFont font = m_font;
-        font.setBold(bold);
+        if (bold) {
+            // 12-pixel bold is hinted back to regular strokes; headings use the captions' 13 pixels.
+            font.setPixelSize(13);
+            font.setBold(true);
+        }
         p.setFont(font);
         p.setPen(QColor::fromRgb(colour));
         p.drawText(QRect(x, y, width, kLabelHeight), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);

@@ -84,7 +84,7 @@ TEST(DrawBoxOutline, ClosesTheBoxIncludingItsFarEdges)
     EXPECT_EQ(inkedPixels(dot), (std::set<std::pair<int, int>>{{1, 1}, {2, 1}, {1, 2}, {2, 2}}));
 }
 
-TEST(DrawRoundBox, SquareBoxExcludesRightAndBottomAndFillsInside)
+TEST(DrawRoundBox, SquareBoxExcludesRightAndBottomAndFillsUnlessHollow)
 {
     FrameCanvas canvas = paperCanvas(10, 10);
     const Colour fill = rgbColour(10, 200, 30);
@@ -100,13 +100,10 @@ TEST(DrawRoundBox, SquareBoxExcludesRightAndBottomAndFillsInside)
         EXPECT_EQ(pixelAt(canvas.image, 7, y), kPaperRgb) << y;
     }
     EXPECT_EQ(pixelAt(canvas.image, 3, 4), rgbOf(fill));
-    EXPECT_EQ(canvas.fillMode, FillMode::Solid);
-}
 
-TEST(DrawRoundBox, HollowKeepsTheInsideAndLeavesTheFillModeSolid)
-{
-    FrameCanvas canvas = paperCanvas(10, 10);
-    DrawRoundBox(canvas, Corners::Square, 0, rgbColour(10, 200, 30), kInk, FrameRect{1, 1, 8, 8}, FillMode::Hollow);
+    // Hollow keeps the inside and leaves the fill mode solid.
+    canvas.Cls();
+    DrawRoundBox(canvas, Corners::Square, 0, fill, kInk, FrameRect{1, 1, 8, 8}, FillMode::Hollow);
     EXPECT_EQ(pixelAt(canvas.image, 1, 1), kInkRgb);
     EXPECT_EQ(pixelAt(canvas.image, 4, 4), kPaperRgb);
     EXPECT_EQ(canvas.fillMode, FillMode::Solid);
@@ -308,16 +305,6 @@ TEST(DrawPictureDisabled, IconsAreScaledBitmapsCopiedFromTheirCorner)
     EXPECT_EQ(pixelAt(asIcon.image, 1, 1), (Rgb{100, 100, 100})) << "scaled: the grey part shows";
     EXPECT_EQ(pixelAt(asBitmap.image, 1, 1), (Rgb{255, 255, 255})) << "unscaled: only the white quarter";
     EXPECT_EQ(pixelAt(asBitmap.image, 2, 2), (Rgb{0, 0, 90})) << "outside the box nothing changes";
-}
-
-TEST(DrawPictureDisabled, EmptyBoxDoesNothing)
-{
-    FrameCanvas canvas = paperCanvas(4, 4);
-    QImage image(2, 2, QImage::Format_RGB32);
-    image.fill(qRgb(200, 0, 0));
-    DrawPictureDisabled(canvas, 0, 0, 0, 2, FramePicture{FramePicture::Kind::Bitmap, image});
-    DrawPictureDisabled(canvas, 0, 0, 2, 0, FramePicture{FramePicture::Kind::Bitmap, image});
-    EXPECT_TRUE(inkedPixels(canvas).empty());
 }
 
 TEST(RoundRectRegion, StopsShortOfTheRightAndBottomEdges)

@@ -60,12 +60,6 @@ TEST(BlendHalf, HalvesRoundToTheEvenNeighbour)
     }
 }
 
-TEST(BlendHalf, TakesChannelsApartIgnoringTheHighByte)
-{
-    // A system reference blends by its low bytes, as the raw value is taken apart.
-    EXPECT_EQ(rgbOf(BlendHalf(0x8000000F, rgbColour(1, 0, 0))), (Rgb{8, 0, 0}));
-}
-
 TEST(BuiltInTheme, TableRowsAndSilverForEverythingElse)
 {
     struct Row {
@@ -94,18 +88,6 @@ TEST(BuiltInTheme, TableRowsAndSilverForEverythingElse)
         EXPECT_EQ(rgbOf(colours.end), row.end);
         EXPECT_EQ(rgbOf(colours.border), row.border);
     }
-}
-
-TEST(RoundEven, TiesGoToTheEvenNeighbour)
-{
-    EXPECT_EQ(roundEven(0.5), 0);
-    EXPECT_EQ(roundEven(1.5), 2);
-    EXPECT_EQ(roundEven(2.5), 2);
-    EXPECT_EQ(roundEven(3.5), 4);
-    EXPECT_EQ(roundEven(-0.5), 0);
-    EXPECT_EQ(roundEven(-1.5), -2);
-    EXPECT_EQ(roundEven(10.5f), 10);
-    EXPECT_EQ(roundEven(2.51), 3);
 }
 
 }  // namespace

@@ -55,13 +55,11 @@ Box boundsOf(const QImage& image, Rgb colour, QRect area)
 
 int countOf(const QImage& image, Rgb colour)
 {
-    return boundsOf(image, colour, image.rect()).empty() ? 0 : [&] {
-        int n = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                n += pixelAt(image, x, y) == colour;
-        return n;
-    }();
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += pixelAt(image, x, y) == colour;
+    return n;
 }
 
 // Runs of rows that hold at least one pixel of the colour: the lines of a caption.

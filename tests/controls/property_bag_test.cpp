@@ -42,16 +42,6 @@ TEST(MemoryPropertyBag, WritingTheDefaultAgainRemovesAnOlderValue)
     EXPECT_FALSE(bag.contains("Style"));
 }
 
-TEST(MemoryPropertyBag, KeepsTheOrderOfFirstWrites)
-{
-    MemoryPropertyBag bag;
-    bag.writeProperty("B", std::int32_t(1), std::int32_t(0));
-    bag.writeProperty("A", std::int32_t(1), std::int32_t(0));
-    bag.writeProperty("B", std::int32_t(2), std::int32_t(0));
-    EXPECT_EQ(bag.keys(), (std::vector<QString>{QStringLiteral("B"), QStringLiteral("A")}));
-    EXPECT_EQ(propertyToInt32(*bag.find("B")), 2);
-}
-
 TEST(PropertyConversions, IntegersBooleansAndText)
 {
     EXPECT_EQ(propertyToInt32(true), -1);
