@@ -138,11 +138,12 @@ QImage renderFrameGallery()
     const int columns = int(kVariants.size());
     const int sheetWidth = kMargin * 2 + kRowLabelWidth + columns * (kTileWidth + kGap);
 
-    const int mainSectionHeight = kLabelHeight * 2 + 331 + kGap * 2;
+    const int tallestMainFrame = storedMainWindowFrame(MainWindowFrame::Image).size.height();
+    const int mainSectionHeight = kLabelHeight * 2 + tallestMainFrame + kGap * 2;
     const int styleSectionHeight = kLabelHeight * 2 + int(kThemeNames.size()) * (kTileHeight + kGap) + kGap;
     const int extrasHeight = kLabelHeight * 2 + 2 * (kTileHeight + kLabelHeight + kGap) + kGap;
-    const int sheetHeight =
-        kMargin * 2 + kLabelHeight * 2 + mainSectionHeight + int(kStyleNames.size()) * styleSectionHeight + extrasHeight;
+    const int sheetHeight = kMargin * 2 + kLabelHeight * 2 + mainSectionHeight +
+                            int(kStyleNames.size()) * styleSectionHeight + extrasHeight;
     Sheet sheet(sheetWidth, sheetHeight);
 
     int y = kMargin;
@@ -163,8 +164,9 @@ QImage renderFrameGallery()
             frame.setAmbient(&frameAmbient);
             frame.resize(stored.size);
             frame.readProperties(stored.properties);
-            sheet.label(x, y, stored.size.width(),
-                        QStringLiteral("%1 %2 x %3").arg(stored.name).arg(stored.size.width()).arg(stored.size.height()));
+            const QString title =
+                QStringLiteral("%1 %2 x %3").arg(stored.name).arg(stored.size.width()).arg(stored.size.height());
+            sheet.label(x, y, stored.size.width(), title);
             sheet.frame(x, y + kLabelHeight, frame);
             x += stored.size.width() + kGap * 2;
         }
@@ -173,8 +175,8 @@ QImage renderFrameGallery()
 
     // Every look, theme and variant.
     for (int style = 0; style < int(kStyleNames.size()); ++style) {
-        sheet.label(kMargin, y, sheetWidth, QStringLiteral("Style %1").arg(QLatin1String(kStyleNames[std::size_t(style)])),
-                    kSectionColour, true);
+        const QString title = QStringLiteral("Style %1").arg(QLatin1String(kStyleNames[std::size_t(style)]));
+        sheet.label(kMargin, y, sheetWidth, title, kSectionColour, true);
         y += kLabelHeight;
         for (int c = 0; c < columns; ++c)
             sheet.label(kMargin + kRowLabelWidth + c * (kTileWidth + kGap), y, kTileWidth,
@@ -205,25 +207,64 @@ QImage renderFrameGallery()
     y += kLabelHeight * 2;
     struct Extra {
         const char* label;
+        FrameStyle style;
         std::function<void(jcFrames&)> setUp;
     };
+    using S = FrameStyle;
     const std::array<Extra, 16> extras = {{
-        {"1 plain header", [](jcFrames& f) { f.setStyle(FrameStyle::ThemedPanel); f.setHeaderStyle(HeaderKind::HeaderPlain); }},
-        {"1 horizontal", [](jcFrames& f) { f.setStyle(FrameStyle::ThemedPanel); f.setGradientHeaderStyle(GradientDirection::GradientHorizontal); }},
-        {"1 vertical mirror", [](jcFrames& f) { f.setStyle(FrameStyle::ThemedPanel); f.setGradientHeaderStyle(GradientDirection::GradientVerticalMirror); }},
-        {"1 horizontal mirror", [](jcFrames& f) { f.setStyle(FrameStyle::ThemedPanel); f.setGradientHeaderStyle(GradientDirection::GradientHorizontalMirror); }},
-        {"1 square, left", [](jcFrames& f) { f.setStyle(FrameStyle::ThemedPanel); f.setRoundedCorner(false); f.setAlignment(CaptionAlignment::AlignLeft); }},
-        {"1 icon right, right", [&icon](jcFrames& f) { f.setStyle(FrameStyle::ThemedPanel); f.setAlignment(CaptionAlignment::AlignRight); f.setIconAlignment(IconPlacement::IconRight); f.setPicture(icon); }},
-        {"2 plain box, shadow", [](jcFrames& f) { f.setStyle(FrameStyle::TextBoxCaption); f.setHeaderStyle(HeaderKind::HeaderPlain); f.setTxtBoxShadow(1); }},
-        {"2 gradient, shadow", [](jcFrames& f) { f.setStyle(FrameStyle::TextBoxCaption); f.setHeaderStyle(HeaderKind::HeaderGradient); f.setTxtBoxShadow(1); }},
-        {"3 gradient header", [](jcFrames& f) { f.setStyle(FrameStyle::HeaderBand); f.setHeaderStyle(HeaderKind::HeaderGradient); }},
-        {"4 gradient header", [](jcFrames& f) { f.setStyle(FrameStyle::GripperPanel); f.setHeaderStyle(HeaderKind::HeaderGradient); }},
-        {"0 right, icon", [&icon](jcFrames& f) { f.setStyle(FrameStyle::BorderCaption); f.setAlignment(CaptionAlignment::AlignRight); f.setPicture(icon); }},
-        {"7 centred", [](jcFrames& f) { f.setStyle(FrameStyle::EtchedLine); f.setAlignment(CaptionAlignment::AlignCenter); }},
-        {"8 plain", [](jcFrames& f) { f.setStyle(FrameStyle::CaptionPanel); f.setHeaderStyle(HeaderKind::HeaderPlain); f.setFillColor(0xE0FFFF); }},
-        {"8 custom theme", [](jcFrames& f) { f.setStyle(FrameStyle::CaptionPanel); f.setColorFrom(0x9E9EFF); f.setThemeColor(ColorTheme::ThemeCustom); }},
-        {"8 square, left, icon", [&icon](jcFrames& f) { f.setStyle(FrameStyle::CaptionPanel); f.setRoundedCorner(false); f.setAlignment(CaptionAlignment::AlignLeft); f.setPicture(icon); }},
-        {"9 unknown style", [](jcFrames& f) { f.setStyle(FrameStyle(9)); }},
+        {"1 plain header", S::ThemedPanel, [](jcFrames& f) { f.setHeaderStyle(HeaderKind::HeaderPlain); }},
+        {"1 horizontal", S::ThemedPanel,
+         [](jcFrames& f) { f.setGradientHeaderStyle(GradientDirection::GradientHorizontal); }},
+        {"1 vertical mirror", S::ThemedPanel,
+         [](jcFrames& f) { f.setGradientHeaderStyle(GradientDirection::GradientVerticalMirror); }},
+        {"1 horizontal mirror", S::ThemedPanel,
+         [](jcFrames& f) { f.setGradientHeaderStyle(GradientDirection::GradientHorizontalMirror); }},
+        {"1 square, left", S::ThemedPanel,
+         [](jcFrames& f) {
+             f.setRoundedCorner(false);
+             f.setAlignment(CaptionAlignment::AlignLeft);
+         }},
+        {"1 icon right, right", S::ThemedPanel,
+         [&icon](jcFrames& f) {
+             f.setAlignment(CaptionAlignment::AlignRight);
+             f.setIconAlignment(IconPlacement::IconRight);
+             f.setPicture(icon);
+         }},
+        {"2 plain box, shadow", S::TextBoxCaption,
+         [](jcFrames& f) {
+             f.setHeaderStyle(HeaderKind::HeaderPlain);
+             f.setTxtBoxShadow(1);
+         }},
+        {"2 gradient, shadow", S::TextBoxCaption,
+         [](jcFrames& f) {
+             f.setHeaderStyle(HeaderKind::HeaderGradient);
+             f.setTxtBoxShadow(1);
+         }},
+        {"3 gradient header", S::HeaderBand, [](jcFrames& f) { f.setHeaderStyle(HeaderKind::HeaderGradient); }},
+        {"4 gradient header", S::GripperPanel, [](jcFrames& f) { f.setHeaderStyle(HeaderKind::HeaderGradient); }},
+        {"0 right, icon", S::BorderCaption,
+         [&icon](jcFrames& f) {
+             f.setAlignment(CaptionAlignment::AlignRight);
+             f.setPicture(icon);
+         }},
+        {"7 centred", S::EtchedLine, [](jcFrames& f) { f.setAlignment(CaptionAlignment::AlignCenter); }},
+        {"8 plain", S::CaptionPanel,
+         [](jcFrames& f) {
+             f.setHeaderStyle(HeaderKind::HeaderPlain);
+             f.setFillColor(0xE0FFFF);
+         }},
+        {"8 custom theme", S::CaptionPanel,
+         [](jcFrames& f) {
+             f.setColorFrom(0x9E9EFF);
+             f.setThemeColor(ColorTheme::ThemeCustom);
+         }},
+        {"8 square, left, icon", S::CaptionPanel,
+         [&icon](jcFrames& f) {
+             f.setRoundedCorner(false);
+             f.setAlignment(CaptionAlignment::AlignLeft);
+             f.setPicture(icon);
+         }},
+        {"9 unknown style", S(9), [](jcFrames&) {}},
     }};
     for (std::size_t i = 0; i < extras.size(); ++i) {
         const int row = int(i) / columns;
@@ -232,6 +273,7 @@ QImage renderFrameGallery()
         const int top = y + row * (kTileHeight + kLabelHeight + kGap);
         sheet.label(x, top, kTileWidth, QLatin1String(extras[i].label));
         auto frame = placeFrame(ambient, QSize(kTileWidth, kTileHeight), [&](jcFrames& f) {
+            f.setStyle(extras[i].style);
             extras[i].setUp(f);
             f.setCaption(QLatin1String(kShortCaption));
         });

@@ -141,7 +141,8 @@ TEST(FillGradient, SkipsLineZeroAndNeverDrawsTheEndColour)
     const Rgb c1{221, 236, 254};
     const Rgb c2{129, 169, 226};
     FrameCanvas canvas = paperCanvas(12, 30);
-    FillGradient(canvas, rgbColour(c1.r, c1.g, c1.b), rgbColour(c2.r, c2.g, c2.b), 2, 3, 10, 22, GradientAxis::Vertical);
+    FillGradient(canvas, rgbColour(c1.r, c1.g, c1.b), rgbColour(c2.r, c2.g, c2.b), 2, 3, 10, 22,
+                 GradientAxis::Vertical);
     EXPECT_EQ(pixelAt(canvas.image, 5, 3), kPaperRgb) << "row 0 keeps what was under it";
     for (int i = 1; i <= 21; ++i) {
         SCOPED_TRACE(i);
