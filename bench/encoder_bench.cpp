@@ -21,7 +21,10 @@ namespace {
 // Huffman tables and the entropy-coded data have realistic sizes.
 class BenchPicture {
 public:
-    BenchPicture(int width, int height) : m_width(width), m_height(height), m_dc(CreateCompatibleDC(nullptr))
+    BenchPicture(int width, int height)
+        : m_width(width)
+        , m_height(height)
+        , m_dc(CreateCompatibleDC(nullptr))
     {
         const BITMAPINFO info = makeBitmapInfo(width, height, 24);
         void* bits = nullptr;

@@ -18,7 +18,10 @@ namespace tav {
 // A byte array of fixed size, filled front to back. Writing past its end raises error 9.
 class OutputBuffer {
 public:
-    explicit OutputBuffer(std::size_t size) : m_bytes(size) {}
+    explicit OutputBuffer(std::size_t size)
+        : m_bytes(size)
+    {
+    }
 
     void put(std::uint8_t byte)
     {
@@ -64,7 +67,10 @@ private:
 
 class BitWriter {
 public:
-    explicit BitWriter(OutputBuffer& out) : m_out(out) {}
+    explicit BitWriter(OutputBuffer& out)
+        : m_out(out)
+    {
+    }
 
     // Writes the low `length` bits of `value` (0 to 32 bits), the highest of them first.
     void write(std::uint32_t value, int length)
@@ -94,7 +100,7 @@ private:
 
     OutputBuffer& m_out;
     std::uint64_t m_accumulator = 0;  // bits above the pending ones have been written already
-    int m_pending = 0;                // 0 to 7 between calls
+    int m_pending = 0;  // 0 to 7 between calls
 };
 
 }  // namespace tav

@@ -23,10 +23,9 @@ namespace tav {
 
 // The encoder's second comment segment, written into every file: three lines separated by
 // CR LF, none at the end.
-inline constexpr const char* kCreditText =
-    "JPEG Encoder Class\r\n"
-    "Written for Tavrenix\r\n"
-    "Source: the Tavrenix source tree, folder jpeg/";
+inline constexpr const char* kCreditText = "JPEG Encoder Class\r\n"
+                                           "Written for Tavrenix\r\n"
+                                           "Source: the Tavrenix source tree, folder jpeg/";
 
 // Longest caller's comment in characters: the COM length field counts itself (2 bytes) and
 // holds at most 65535.

@@ -155,8 +155,8 @@ std::size_t estimatedBufferSize(std::int64_t estimate, std::size_t commentLength
 std::size_t guaranteedBufferSize(std::int64_t estimate, std::size_t commentBytes, std::size_t creditBytes,
     int scanCount)
 {
-    constexpr std::size_t kDqt = kSegmentHeader + 1 + 2 * 64;       // 16-bit entries at most
-    constexpr std::size_t kDht = kSegmentHeader + 1 + 16 + 256;     // 256 symbols at most
+    constexpr std::size_t kDqt = kSegmentHeader + 1 + 2 * 64;  // 16-bit entries at most
+    constexpr std::size_t kDht = kSegmentHeader + 1 + 16 + 256;  // 256 symbols at most
     constexpr std::size_t kSof = kSegmentHeader + 6 + 3 * 3;
     constexpr std::size_t kSos = kSegmentHeader + 4 + 2 * 3;
     const std::size_t segments = 2 + kApp0SegmentSize + (kSegmentHeader + commentBytes) +

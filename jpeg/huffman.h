@@ -14,8 +14,8 @@ namespace tav {
 // overflow.
 using SymbolCounts = std::array<std::int64_t, 257>;
 
-inline constexpr int kLargestDcSymbol = 11;        // 8-bit samples
-inline constexpr int kLargestDcSymbol12Bit = 15;   // 12-bit samples
+inline constexpr int kLargestDcSymbol = 11;  // 8-bit samples
+inline constexpr int kLargestDcSymbol12Bit = 15;  // 12-bit samples
 inline constexpr int kLargestAcSymbol = 255;
 inline constexpr int kMaxCodeLength = 16;
 

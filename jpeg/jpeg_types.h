@@ -20,7 +20,7 @@ struct QuantTable {
 
 // One Huffman table: the code specification of T.81 B.2.4.2 and the per-symbol codes of C.
 struct HuffmanTable {
-    std::array<std::uint8_t, 16> BITS{};      // BITS[L - 1] = number of codes of length L
+    std::array<std::uint8_t, 16> BITS{};  // BITS[L - 1] = number of codes of length L
     std::array<std::uint8_t, 256> HUFFVAL{};  // symbols by increasing code length
     // Per symbol: 2^(length - 1), the weight of the code's first bit; 0 when it has no code.
     std::array<std::int32_t, 256> EHUFSI{};

@@ -24,8 +24,8 @@ std::array<std::int16_t, 64> baseChrominanceTable(const ZigZagTable& zigZag);
 // The scale factors of the AAN transform's outputs, to the precision the encoder has always
 // used (15 significant digits); see the definition for the exact expressions.
 inline constexpr AanScaleTable kAanScale = {
-    0.353553390593273, 0.25489778955208,  0.270598050073098, 0.300672443467523,
-    0.353553390593273, 0.449988111568207, 0.653281482438186, 1.28145772387074,
+    0.353553390593273, 0.25489778955208, 0.270598050073098, 0.300672443467523,  //
+    0.353553390593273, 0.449988111568207, 0.653281482438186, 1.28145772387074,  //
 };
 
 inline constexpr int kMinQuality = 1;

@@ -35,9 +35,9 @@ struct ColourRow {
     float added;
 };
 constexpr ColourRow kColourConversion[3] = {
-    {0.299f, 0.587f, 0.114f, -128.0f},       // Y
-    {-0.16874f, -0.33126f, 0.5f, 0.0f},      // Cb
-    {0.5f, -0.41869f, -0.08131f, 0.0f},      // Cr
+    {0.299f, 0.587f, 0.114f, -128.0f},  // Y
+    {-0.16874f, -0.33126f, 0.5f, 0.0f},  // Cb
+    {0.5f, -0.41869f, -0.08131f, 0.0f},  // Cr
 };
 
 constexpr int kBytesPerPixel = 3;  // blue, green, red
@@ -73,7 +73,8 @@ void encodeBlocks(const DIBSection& surface, int top, int wc8, int hc8, const Co
             for (int j = 0; j < 8; ++j) {
                 const std::uint8_t* pixel = surface.row(top + 8 * r + j) + kBytesPerPixel * 8 * b;
                 for (int i = 0; i < 8; ++i, pixel += kBytesPerPixel) {
-                    const double sum = ((double(pixel[2]) * kR + double(pixel[1]) * kG) + double(pixel[0]) * kB) + added;
+                    const double sum =
+                        ((double(pixel[2]) * kR + double(pixel[1]) * kG) + double(pixel[0]) * kB) + added;
                     block[std::size_t(i + 8 * j)] = float(sum);
                 }
             }

@@ -90,22 +90,15 @@ void walkScan(const std::vector<ScanLayout>& layouts, const ScanGeometry& geomet
 }
 
 // Number of significant bits of |value| (T.81 Table F.1 / F.2 category).
-inline int magnitudeCategory(int value)
-{
-    return std::bit_width(std::uint32_t(std::abs(value)));
-}
+inline int magnitudeCategory(int value) { return std::bit_width(std::uint32_t(std::abs(value))); }
 
 // The extra bits of a value of category s: the value itself when positive, value - 1 (its
 // one's complement in s bits) when negative (F.1.2.1.1). Only the low s bits are written.
-inline std::uint32_t extraBits(int value)
-{
-    return std::uint32_t(value < 0 ? value - 1 : value);
-}
+inline std::uint32_t extraBits(int value) { return std::uint32_t(value < 0 ? value - 1 : value); }
 
 // Codes one block: sink.dc(category, extra bits) then sink.ac(symbol, extra-bit count, extra
 // bits) for each AC symbol (F.1.2.1 and F.1.2.2). A null block is a dummy block.
-template <class Sink>
-inline void codeBlock(const std::int16_t* block, int& predictor, Sink& sink)
+template <class Sink> inline void codeBlock(const std::int16_t* block, int& predictor, Sink& sink)
 {
     if (block == nullptr) {
         sink.dc(0, 0);

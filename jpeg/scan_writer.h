@@ -14,7 +14,7 @@
 
 namespace tav {
 
-inline constexpr int kMaxBlocksPerMcu = 10;          // T.81 B.2.3
+inline constexpr int kMaxBlocksPerMcu = 10;  // T.81 B.2.3
 inline constexpr int kMaxComponentsPerScan = 3;
 inline constexpr int kHuffmanTableSlots = 4;
 

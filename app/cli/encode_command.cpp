@@ -139,14 +139,16 @@ void runEncode(const EncodeOptions& options)
 
 void addEncodeCommand(CLI::App& app)
 {
-    CLI::App* command = app.add_subcommand("encode", "Encode a picture (JPEG, GIF, PNG, BMP) as a baseline JPEG with "
-                                                      "the project's own encoder");
+    CLI::App* command = app.add_subcommand("encode",
+        "Encode a picture (JPEG, GIF, PNG, BMP) as a baseline JPEG with "
+        "the project's own encoder");
     auto options = std::make_shared<EncodeOptions>();
-    command->add_option("--quality", options->quality, "Quality 1 to 100 (default 75)")
-        ->check(CLI::Range(1, 100));
+    command->add_option("--quality", options->quality, "Quality 1 to 100 (default 75)")->check(CLI::Range(1, 100));
     CLI::Option* sampling =
-        command->add_option("--sampling", options->sampling, "Sampling factors of Y, Cb and Cr, each 1 to 4 "
-                                                              "(default 2x2,1x1,1x1)")
+        command
+            ->add_option("--sampling", options->sampling,
+                "Sampling factors of Y, Cb and Cr, each 1 to 4 "
+                "(default 2x2,1x1,1x1)")
             ->type_name("H1xV1,H2xV2,H3xV3")
             ->check(CLI::Validator(
                 [](std::string& text) {

@@ -84,9 +84,15 @@ TEST(Encoder, InvalidSamplingFactorsKeepTheComponents)
 {
     const std::array<int, 6> refused[] = {
         {2, 2, 0, 1, 1, 1},  // H2 is 0 while not all four are
-        {5, 1, 1, 1, 1, 1}, {1, 5, 1, 1, 1, 1}, {1, 1, 5, 1, 1, 1}, {1, 1, 1, 5, 1, 1}, {1, 1, 1, 1, 5, 1},
-        {1, 1, 1, 1, 1, 5}, {0, 1, 0, 0, 0, 0},  // H1 and V1 are checked for grey too
-        {5, 1, 0, 0, 0, 0}, {-1, 1, 1, 1, 1, 1},
+        {5, 1, 1, 1, 1, 1},
+        {1, 5, 1, 1, 1, 1},
+        {1, 1, 5, 1, 1, 1},
+        {1, 1, 1, 5, 1, 1},
+        {1, 1, 1, 1, 5, 1},
+        {1, 1, 1, 1, 1, 5},
+        {0, 1, 0, 0, 0, 0},  // H1 and V1 are checked for grey too
+        {5, 1, 0, 0, 0, 0},
+        {-1, 1, 1, 1, 1, 1},
     };
     for (const auto& a : refused) {
         cJpeg jpeg;
@@ -136,7 +142,9 @@ TEST(Encoder, LongestCommentIsWritten)
 
 TEST(Encoder, NewSamplingFactorsDiscardTheCoefficients)
 {
-    test::SourcePicture source(16, 16, [](int x, int y) { return test::Rgb{std::uint8_t(x * 16), std::uint8_t(y * 16), 0}; });
+    test::SourcePicture source(16, 16, [](int x, int y) {
+        return test::Rgb{std::uint8_t(x * 16), std::uint8_t(y * 16), 0};
+    });
     cJpeg jpeg;
     ASSERT_EQ(jpeg.SampleHDC(source.hdc(), 16, 16, 0, 0), cJpeg::SampleStatus::Sampled);
     EXPECT_NO_THROW(jpeg.assembleStream());

@@ -50,8 +50,9 @@ class EncodeCli : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_dir = fs::temp_directory_path() / ("tavrenix_cli_" + std::to_string(::getpid()) + "_" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_dir = fs::temp_directory_path() /
+            ("tavrenix_cli_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
         SavePicture(m_source.bitmap(), m_dir / "in.bmp");
@@ -61,7 +62,10 @@ protected:
     std::string in() const { return (m_dir / "in.bmp").string(); }
     std::string out(const char* name) const { return (m_dir / name).string(); }
 
-    static test::Rgb pixel(int x, int y) { return {std::uint8_t(x * 9 + y), std::uint8_t(200 - y * 5), std::uint8_t(x * y)}; }
+    static test::Rgb pixel(int x, int y)
+    {
+        return {std::uint8_t(x * 9 + y), std::uint8_t(200 - y * 5), std::uint8_t(x * y)};
+    }
     test::SourcePicture m_source{29, 19, pixel};
     fs::path m_dir;
 };

@@ -83,8 +83,8 @@ TEST(JpegStream, OneWhitePixelAtQuality100IsExact)
 
     Bytes expected;
     append(expected, {0xFF, 0xD8});
-    append(expected, {0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49, 0x46, 0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01,
-                         0x00, 0x00});
+    append(expected,
+        {0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49, 0x46, 0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00});
     const Bytes credit = creditSegment();
     expected.insert(expected.end(), credit.begin(), credit.end());
     append(expected, {0xFF, 0xDB, 0x00, 0x43, 0x00});
@@ -92,7 +92,8 @@ TEST(JpegStream, OneWhitePixelAtQuality100IsExact)
     append(expected, {0xFF, 0xDB, 0x00, 0x43, 0x01});
     appendRepeated(expected, 0x01, 64);
     append(expected,
-        {0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x01, 0x00, 0x01, 0x03, 0x01, 0x22, 0x00, 0x02, 0x11, 0x01, 0x03, 0x11, 0x01});
+        {0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x01, 0x00, 0x01, 0x03, 0x01, 0x22, 0x00, 0x02, 0x11, 0x01, 0x03, 0x11,
+            0x01});
     append(expected, {0xFF, 0xC4, 0x00, 0x15, 0x00, 0x01, 0x01});
     appendRepeated(expected, 0x00, 14);
     append(expected, {0x00, 0x0A});
@@ -141,7 +142,9 @@ TEST(JpegStream, CommentIsWrittenInCodePage1252)
 
 TEST(JpegStream, GreyImageHasOneTableOfEachKind)
 {
-    test::SourcePicture source(9, 9, [](int x, int y) { return test::Rgb{std::uint8_t(x * 20), std::uint8_t(y * 20), 7}; });
+    test::SourcePicture source(9, 9, [](int x, int y) {
+        return test::Rgb{std::uint8_t(x * 20), std::uint8_t(y * 20), 7};
+    });
     cJpeg jpeg;
     jpeg.SetSamplingFrequencies(1, 1, 0, 0, 0, 0);
     ASSERT_EQ(jpeg.SampleHDC(source.hdc(), 9, 9, 0, 0), cJpeg::SampleStatus::Sampled);
@@ -164,7 +167,9 @@ TEST(JpegStream, GreyImageHasOneTableOfEachKind)
 
 TEST(JpegStream, SamplingFourByFourCodesChromaInASecondScan)
 {
-    test::SourcePicture source(40, 24, [](int x, int y) { return test::Rgb{std::uint8_t(x * 6), 90, std::uint8_t(y * 9)}; });
+    test::SourcePicture source(40, 24, [](int x, int y) {
+        return test::Rgb{std::uint8_t(x * 6), 90, std::uint8_t(y * 9)};
+    });
     cJpeg jpeg;
     jpeg.SetSamplingFrequencies(4, 4, 1, 1, 1, 1);
     ASSERT_EQ(jpeg.SampleHDC(source.hdc(), 40, 24, 0, 0), cJpeg::SampleStatus::Sampled);
@@ -220,7 +225,8 @@ TEST(JpegSegments, DhtListsBitsAndTheUsedSymbolsOnly)
     OutputBuffer out(100);
     out.put(0xAA);
     WriteDHT(out, 1, table, 1, 1);
-    const Bytes expected = {0xAA, 0xFF, 0xC4, 0x00, 0x16, 0x11, 0, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 4, 0x11};
+    const Bytes expected = {0xAA, 0xFF, 0xC4, 0x00, 0x16, 0x11, 0, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 4,
+        0x11};
     EXPECT_EQ(Bytes(out.data(), out.data() + out.position()), expected);
 }
 
@@ -257,8 +263,8 @@ TEST(JpegSegments, App0NeedsEighteenBytesOfRoom)
 TEST(JpegBufferSize, RuleRoundsHalvesToEven)
 {
     // Last index round(E * 1.3 + 1000 + C); the buffer holds one byte more.
-    EXPECT_EQ(estimatedBufferSize(3, 0), 1005u);   // 1003.9 -> 1004
-    EXPECT_EQ(estimatedBufferSize(5, 0), 1007u);   // 1006.5 -> 1006
+    EXPECT_EQ(estimatedBufferSize(3, 0), 1005u);  // 1003.9 -> 1004
+    EXPECT_EQ(estimatedBufferSize(5, 0), 1007u);  // 1006.5 -> 1006
     EXPECT_EQ(estimatedBufferSize(15, 0), 1021u);  // 1019.5 -> 1020
     EXPECT_EQ(estimatedBufferSize(0, 7), 1008u);
 }
@@ -287,7 +293,9 @@ TEST(JpegBufferSize, StuffingCannotOverflowTheBuffer)
 
 TEST_F(TempDir, SavedFileIsTheAssembledStream)
 {
-    test::SourcePicture source(30, 17, [](int x, int y) { return test::Rgb{std::uint8_t(x * 8), std::uint8_t(y * 15), 200}; });
+    test::SourcePicture source(30, 17, [](int x, int y) {
+        return test::Rgb{std::uint8_t(x * 8), std::uint8_t(y * 15), 200};
+    });
     cJpeg jpeg;
     ASSERT_EQ(jpeg.SampleHDC(source.hdc(), 30, 17, 0, 0), cJpeg::SampleStatus::Sampled);
     EXPECT_EQ(jpeg.SaveFile(m_dir / "a.jpg"), cJpeg::SaveStatus::Written);

@@ -23,10 +23,10 @@ TEST(ZigZag, IsTheSequenceOfFigureA6)
 {
     // Zigzag position of each coefficient, row v top to bottom, column u left to right.
     const std::array<int, 64> expected = {
-        0,  1,  5,  6,  14, 15, 27, 28,  //
-        2,  4,  7,  13, 16, 26, 29, 42,  //
-        3,  8,  12, 17, 25, 30, 41, 43,  //
-        9,  11, 18, 24, 31, 40, 44, 53,  //
+        0, 1, 5, 6, 14, 15, 27, 28,  //
+        2, 4, 7, 13, 16, 26, 29, 42,  //
+        3, 8, 12, 17, 25, 30, 41, 43,  //
+        9, 11, 18, 24, 31, 40, 44, 53,  //
         10, 19, 23, 32, 39, 45, 52, 54,  //
         20, 22, 33, 38, 46, 51, 55, 60,  //
         21, 34, 37, 47, 50, 56, 59, 61,  //
@@ -42,7 +42,8 @@ TEST(BaseTables, AreK1AndK2InZigZagOrder)
     const ZigZagTable zigZag = buildZigZag();
     const auto luminance = baseLuminanceTable(zigZag);
     const auto chrominance = baseChrominanceTable(zigZag);
-    EXPECT_EQ(std::vector<int>(luminance.begin(), luminance.begin() + 8), (std::vector<int>{16, 11, 12, 14, 12, 10, 16, 14}));
+    EXPECT_EQ(std::vector<int>(luminance.begin(), luminance.begin() + 8),
+        (std::vector<int>{16, 11, 12, 14, 12, 10, 16, 14}));
     EXPECT_EQ(luminance[63], 99);
     EXPECT_EQ(std::vector<int>(chrominance.begin(), chrominance.begin() + 8),
         (std::vector<int>{17, 18, 18, 24, 21, 24, 47, 26}));
@@ -63,11 +64,11 @@ TEST(QualityScale, RoundsTheQuotientHalvesToEven)
 struct TableRow {
     const char* name;
     int quality;
-    std::vector<int> luminance;    // leading entries of table 0
+    std::vector<int> luminance;  // leading entries of table 0
     std::vector<int> chrominance;  // leading entries of table 1
 };
 
-class QualityTables : public ::testing::TestWithParam<TableRow> {};
+class QualityTables : public ::testing::TestWithParam<TableRow> { };
 
 TEST_P(QualityTables, LeadingEntries)
 {
@@ -86,8 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Examples, QualityTables,
             {9, 10, 10, 12, 11, 12, 24, 14, 14, 24, 50, 34, 28, 34, 50, 50}},
         // Odd base values go up by one (11.5 -> 12), even ones stay (16.5 -> 16).
         TableRow{"q50", 50, {16, 12, 12, 14, 12, 10, 16, 14, 14, 14, 18, 18, 16, 20, 24, 40}, {}},
-        TableRow{"q30", 30, {27, 19, 21, 24}, {}},
-        TableRow{"q3", 3, {255, 184, 201, 234}, {255, 255, 255, 255}}),
+        TableRow{"q30", 30, {27, 19, 21, 24}, {}}, TableRow{"q3", 3, {255, 184, 201, 234}, {255, 255, 255, 255}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(QualityTables, ExtremesAndClamps)
@@ -95,7 +95,8 @@ TEST(QualityTables, ExtremesAndClamps)
     cJpeg jpeg;
     jpeg.Quality(100);  // every entry 0.5 -> 0, clamped to 1
     for (int t = 0; t < 2; ++t)
-        EXPECT_TRUE(std::all_of(jpeg.quantTable(t).Qk.begin(), jpeg.quantTable(t).Qk.end(), [](int q) { return q == 1; }));
+        EXPECT_TRUE(
+            std::all_of(jpeg.quantTable(t).Qk.begin(), jpeg.quantTable(t).Qk.end(), [](int q) { return q == 1; }));
     EXPECT_EQ(jpeg.quantTable(0).FScale[0], 0.125f);
 
     for (int quality : {1, 3}) {

@@ -81,7 +81,7 @@ double psnr(double squaredError, std::size_t samples)
     return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
-class RoundTrip : public ::testing::TestWithParam<Sampling> {};
+class RoundTrip : public ::testing::TestWithParam<Sampling> { };
 
 TEST_P(RoundTrip, DecodesCloseToTheSource)
 {

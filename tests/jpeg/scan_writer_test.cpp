@@ -142,8 +142,8 @@ TEST(BlockSymbols, RunsEndOfBlockAndExtraBits)
         {"flat", block({{0, 5}}), 5, {S{0, 0, 0, true}, S{0x00, 0, 0, false}}},
         {"negative DC difference", block({{0, -3}}), 0, {S{2, 2, 0b00, true}, S{0x00, 0, 0, false}}},
         {"positive DC difference", block({{0, 9}}), 4, {S{3, 3, 0b101, true}, S{0x00, 0, 0, false}}},
-        {"sixteen zeros", block({{17, 1}}), 0, {S{0, 0, 0, true}, S{0xF0, 0, 0, false}, S{0x01, 1, 1, false},
-                                                   S{0x00, 0, 0, false}}},
+        {"sixteen zeros", block({{17, 1}}), 0,
+            {S{0, 0, 0, true}, S{0xF0, 0, 0, false}, S{0x01, 1, 1, false}, S{0x00, 0, 0, false}}},
         {"fifteen zeros", block({{16, -1}}), 0, {S{0, 0, 0, true}, S{0xF1, 1, 0, false}, S{0x00, 0, 0, false}}},
         {"last coefficient set", block({{63, 2}}), 0,
             {S{0, 0, 0, true}, S{0xF0, 0, 0, false}, S{0xF0, 0, 0, false}, S{0xF0, 0, 0, false},
@@ -216,13 +216,13 @@ TEST(BitWriter, StuffingAndPadding)
 {
     OutputBuffer buffer(16);
     BitWriter writer(buffer);
-    writer.write(0xFF, 8);   // FF 00
+    writer.write(0xFF, 8);  // FF 00
     writer.write(0b101, 3);  // 101 + five 1-bits of padding: BF
     writer.flush();
     writer.flush();  // nothing pending: nothing written
     writer.write(0b0, 1);
     writer.write(0b1111111, 7);  // 7F
-    writer.write(0b1, 1);        // 1 + seven 1-bits of padding: FF 00
+    writer.write(0b1, 1);  // 1 + seven 1-bits of padding: FF 00
     writer.flush();
     EXPECT_EQ(std::vector<std::uint8_t>(buffer.data(), buffer.data() + buffer.position()),
         (std::vector<std::uint8_t>{0xFF, 0x00, 0xBF, 0x7F, 0xFF, 0x00}));
