@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """A second, independent implementation of the encoder's arithmetic in plain Python, written
-from the description of the format alone and sharing no code with jpeg/: float temporaries
+from T.81 and the encoder's stated rounding rules alone, sharing no code with jpeg/: float temporaries
 emulated by rounding through struct, the exact halftone shrink of the platform, the pointer
 form of the MCU walk, the bit-at-a-time writer. It reads a 24-bit BMP and writes the stream.
 Slow (seconds for a small picture); it exists to cross-check the encoder byte for byte and to
@@ -172,7 +172,7 @@ def encode(path, quality=75, sampling=((2,2),(1,1),(1,1)), grey=False, comment=b
             end = i > Nf-1 or i-start == 3
         if end:
             scans.append(list(range(start, i))); start = i; blocks = 0
-    # block walk (pointer form of the description)
+    # block walk: one pointer per block row of each component, dummy blocks past the grid
     def walk(scan):
         if len(scan) == 1:
             c = scan[0]; n = grids[c][0]*grids[c][1]
