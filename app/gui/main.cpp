@@ -1,22 +1,71 @@
 // tavrenix: the desktop program.
 //
+//   tavrenix                            opens the main window.
+//   tavrenix --screenshot FILE.png      renders the main window in its start state into FILE.png
+//                                       (its client area) without showing it, then exits.
 //   tavrenix --frame-gallery FILE.png   renders the frame-control gallery into FILE.png
 //                                       without showing a window, then exits.
+//
+// Qt's own options (-platform, -style and the like) are accepted before or after.
+#include "app/application_folder.h"
+#include "app/gui/main_window.h"
 #include "controls/frame_gallery.h"
+#include "platform/run_time_error.h"
 
 #include <QApplication>
+#include <QImageWriter>
+#include <QMessageBox>
 
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 namespace {
 
+constexpr std::string_view kScreenshotOption = "--screenshot";
 constexpr std::string_view kFrameGalleryOption = "--frame-gallery";
+constexpr const char* kApplicationName = "tavrenix";
+constexpr const char* kNoWorkFolderTitle = "Tavrenix";
+constexpr const char* kNoWorkFolderText = "Tavrenix found no folder it may write its intermediate files to:";
 
 int usage()
 {
-    std::fprintf(stderr, "usage: tavrenix --frame-gallery FILE.png\n");
+    std::fprintf(stderr,
+        "usage: tavrenix\n"
+        "       tavrenix --screenshot FILE.png\n"
+        "       tavrenix --frame-gallery FILE.png\n");
     return 2;
+}
+
+// Whether argv asks for a picture rendered without a window (option and file name).
+bool rendersOffscreen(int argc, char* argv[])
+{
+    for (int i = 1; i + 1 < argc; ++i)
+        if (argv[i] == kScreenshotOption || argv[i] == kFrameGalleryOption)
+            return true;
+    return false;
+}
+
+bool savePng(const QImage& image, const QString& path, QString* error)
+{
+    QImageWriter writer(path, "png");
+    if (writer.write(image))
+        return true;
+    *error = QStringLiteral("%1: %2").arg(path, writer.errorString());
+    return false;
+}
+
+int runScreenshot(const QString& path)
+{
+    // Nothing is written by a window that is only rendered, so the folder of the executable
+    // serves whether or not it may be written.
+    tav::Main window(tav::executableFolder());
+    QString error;
+    if (!savePng(window.grab().toImage(), path, &error)) {
+        std::fprintf(stderr, "tavrenix: error: %s\n", qPrintable(error));
+        return 1;
+    }
+    return 0;
 }
 
 int runFrameGallery(const QString& path)
@@ -29,16 +78,42 @@ int runFrameGallery(const QString& path)
     return 0;
 }
 
+int runWindow(QApplication& application)
+{
+    std::filesystem::path folder;
+    try {
+        folder = tav::applicationFolder(tav::executableFolder());
+    } catch (const tav::RunTimeError& e) {
+        QMessageBox::critical(nullptr, QLatin1String(kNoWorkFolderTitle),
+            QLatin1String(kNoWorkFolderText) + QLatin1Char('\n') + QString::fromLocal8Bit(e.what()));
+        return 1;
+    }
+    tav::Main window(folder);
+    window.show();
+    return application.exec();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
 {
-    const bool frameGallery = argc == 3 && std::string_view(argv[1]) == kFrameGalleryOption;
-    if (!frameGallery)
-        return usage();
-    // Nothing is shown: the offscreen platform needs no display, unless the caller chose one.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // Pictures rendered without a window need no display: the offscreen platform, unless the
+    // caller chose one.
+    if (rendersOffscreen(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    return runFrameGallery(QString::fromLocal8Bit(argv[2]));
+    QApplication::setApplicationName(QLatin1String(kApplicationName));
+    // Ties the window to the installed desktop entry (and its icon) on desktops that ask.
+    QGuiApplication::setDesktopFileName(QLatin1String(kApplicationName));
+    tav::applyMainLook(application);
+
+    // QApplication has taken its own options out.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() == 1)
+        return runWindow(application);
+    if (arguments.size() == 3 && arguments[1] == QLatin1String(kScreenshotOption.data()))
+        return runScreenshot(arguments[2]);
+    if (arguments.size() == 3 && arguments[1] == QLatin1String(kFrameGalleryOption.data()))
+        return runFrameGallery(arguments[2]);
+    return usage();
 }

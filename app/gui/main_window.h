@@ -1,0 +1,121 @@
+// Main: the program's only window. It leads the user through three numbered steps, each in a
+// frame control (the client generation, the logo type, the picture), and its make button runs
+// the logo run on the chosen picture.
+//
+// Every control sits at a fixed pixel position in a fixed-size window, over artwork the window
+// draws itself. Dialogs and messages go through a UserInterface: the window's own (file dialogs
+// and message boxes) unless the caller hands it another one, as the tests do.
+#pragma once
+
+#include "app/production_table.h"
+#include "app/user_interface.h"
+
+#include <QImage>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+class QApplication;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace tav {
+
+class FixedAmbient;
+class LogoCutter;
+class jcFrames;
+
+// The maker's web address, shown in the title and at the foot of the window.
+inline constexpr std::string_view kWebAddress = "www.tavrenix.example";
+
+// The client area's size.
+inline constexpr int kMainWidth = 743;
+inline constexpr int kMainHeight = 468;
+
+// The look every window of the program shares: the Fusion style (it keeps the fixed pixel
+// layout the same on every desktop) in the classic grey the frame controls are drawn in.
+void applyMainLook(QApplication& application);
+
+class Main : public QWidget {
+    Q_OBJECT
+
+public:
+    // `applicationFolder` is where the open dialog starts and the run keeps its intermediate
+    // files. `ui` is borrowed; null means the window's own dialogs and message boxes.
+    explicit Main(std::filesystem::path applicationFolder, UserInterface* ui = nullptr, QWidget* parent = nullptr);
+    ~Main() override;
+
+    // The browse button: choose a picture and preview it.
+    void CmdExaminar_Click();
+    // The make button: check the picture path and start the logo run.
+    void CmdAceptar_Click();
+
+    // Takes a picture file as the browse button takes its choice: the path into the text box
+    // and the picture into the preview. A file that cannot be read as a picture changes
+    // neither; the user is told why. Returns whether the file was taken.
+    bool takePicture(const QString& path);
+
+    // The controls, as the window's table names them.
+    jcFrames* jcfSeason() const { return m_jcfSeason; }
+    jcFrames* jcFrames1() const { return m_jcFrames1; }
+    jcFrames* jcFrames2() const { return m_jcFrames2; }
+    QWidget* PicHeader() const { return m_PicHeader; }
+    QLabel* lblWeb() const { return m_lblWeb; }
+    QRadioButton* OptVersion(int index) const { return m_OptVersion.at(std::size_t(index)); }
+    QRadioButton* OptType(int index) const { return m_OptType.at(std::size_t(index)); }
+    QPushButton* CmdAceptar() const { return m_CmdAceptar; }
+    QLineEdit* TxtArchivo() const { return m_TxtArchivo; }
+    QPushButton* CmdExaminar() const { return m_CmdExaminar; }
+    QLabel* ImgPrev() const { return m_ImgPrev; }
+    QLabel* LblImageFile() const { return m_LblImageFile; }
+    QLabel* Lblinfo2() const { return m_Lblinfo2; }
+    QLabel* LblForo() const { return m_LblForo; }
+
+    // The picture the preview shows, at the preview's size.
+    QImage previewImage() const { return m_preview; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void buildControls();
+    void showPreview(const QImage& image);
+    // Runs the logo run for the selected season and logo type on `picturePath`.
+    void run(SeasonIndex season, const QString& picturePath);
+
+    std::filesystem::path m_applicationFolder;
+    std::unique_ptr<UserInterface> m_ownUi;  // the window's own dialogs, when none was handed in
+    UserInterface* m_ui;
+    // Made at the first run and kept: the drawing surfaces and the image-information reader.
+    std::unique_ptr<LogoCutter> m_cutter;
+    // The host's ambient properties of each frame control; the frames borrow them.
+    std::array<std::unique_ptr<FixedAmbient>, 3> m_ambients;
+    QPixmap m_background;
+    QImage m_preview;
+
+    jcFrames* m_jcfSeason = nullptr;
+    std::array<QRadioButton*, kSeasonCount> m_OptVersion {};
+    QWidget* m_PicHeader = nullptr;
+    QLabel* m_lblWeb = nullptr;
+    jcFrames* m_jcFrames1 = nullptr;
+    std::array<QRadioButton*, 2> m_OptType {};
+    jcFrames* m_jcFrames2 = nullptr;
+    QPushButton* m_CmdAceptar = nullptr;
+    QLineEdit* m_TxtArchivo = nullptr;
+    QPushButton* m_CmdExaminar = nullptr;
+    QLabel* m_ImgPrev = nullptr;
+    QLabel* m_LblImageFile = nullptr;
+    QLabel* m_Lblinfo2 = nullptr;
+    QLabel* m_LblForo = nullptr;
+};
+
+}  // namespace tav
