@@ -172,8 +172,10 @@ Rgb areaAverage(const Rgb& p, int width, int height)
         for (int i = 0; i < width; ++i) {
             double sums[3] = {0, 0, 0}, area = 0;
             const double x0 = i * sx, x1 = (i + 1) * sx, y0 = j * sy, y1 = (j + 1) * sy;
-            for (int y = int(y0); y < int(std::ceil(y1)); ++y)
-                for (int x = int(x0); x < int(std::ceil(x1)); ++x) {
+            // The last edge may land a rounding error past the picture: stop at its border.
+            const int yEnd = std::min(p.height, int(std::ceil(y1))), xEnd = std::min(p.width, int(std::ceil(x1)));
+            for (int y = int(y0); y < yEnd; ++y)
+                for (int x = int(x0); x < xEnd; ++x) {
                     const double w = (std::min(x1, x + 1.0) - std::max(x0, double(x))) *
                         (std::min(y1, y + 1.0) - std::max(y0, double(y)));
                     const std::size_t k = std::size_t(y) * std::size_t(p.width) + std::size_t(x);
