@@ -34,6 +34,15 @@ namespace {
 // minutes. Real files have about ten.
 constexpr int kMaxScans = 1000;
 
+// libjpeg's own working memory. A progressive or multi-scan file keeps every coefficient of
+// the image (2 bytes per sample): 3 bytes per pixel for 4:2:0, 6 for 4:4:4, 8 for CMYK. A few
+// hundred bytes of arithmetic-coded header can claim the largest picture and would make it
+// take 1.2 to 1.6 GB on top of the 600 MB bitmap. Four bytes per pixel of the largest picture
+// keep every 4:2:0 and 4:2:2 file within the size limits readable; over this, libjpeg stops
+// with "backing store not supported" (no temporary files here), reported below as a clear
+// refusal before the memory is allocated.
+constexpr long kMaxWorkingMemory = 4 * long(kMaxPicturePixels);
+
 struct ErrorManager {
     jpeg_error_mgr pub;  // first, so libjpeg's pointer to it is a pointer to the whole
     std::jmp_buf jump;
@@ -69,6 +78,11 @@ public:
 void errorExit(j_common_ptr cinfo)
 {
     char text[JMSG_LENGTH_MAX];
+    if (cinfo->err->msg_code == JERR_NO_BACKING_STORE) {
+        std::snprintf(text, sizeof text, "the picture needs more than %ld MB of working memory to decode",
+            kMaxWorkingMemory / 1'000'000);
+        failWith(cinfo, text);
+    }
     (*cinfo->err->format_message)(cinfo, text);
     failWith(cinfo, text);
 }
@@ -112,6 +126,7 @@ bool readHeader(Session& s, const std::uint8_t* data, std::size_t size)
     if (setjmp(s.m_err.jump))
         return false;
     jpeg_create_decompress(&s.m_cinfo);
+    s.m_cinfo.mem->max_memory_to_use = kMaxWorkingMemory;
     s.m_progress.progress_monitor = progressMonitor;
     s.m_cinfo.progress = &s.m_progress;
     jpeg_mem_src(&s.m_cinfo, data, static_cast<unsigned long>(size));

@@ -284,6 +284,22 @@ TEST(JpegBad, SizeOverTheLimitIsRefusedFromTheHeader)
     EXPECT_INVALID_PICTURE(jpeg, "over the limit");
 }
 
+// A progressive, arithmetic-coded file of the largest size with 4:4:4 sampling: a DC scan
+// without data (arithmetic decoding reads zeros past its end) and EOI, 111 bytes that would make
+// libjpeg keep 1.2 GB of coefficients. Refused before that memory is taken.
+TEST(JpegBad, WorkingMemoryOverTheLimitIsRefused)
+{
+    Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};  // SOI, DQT 0 (8-bit) ...
+    jpeg.insert(jpeg.end(), 64, 0x01);  // ... all 1
+    const Bytes frameAndScan = {
+        0xFF, 0xCA, 0x00, 0x11, 0x08, 0x0B, 0xF4, 0xFD, 0xE8, 0x03,  // SOF10: 3060 x 65000, 3 components,
+        0x01, 0x11, 0x00, 0x02, 0x11, 0x00, 0x03, 0x11, 0x00,  // each 1 x 1 with table 0
+        0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00,  // SOS: DC first
+        0xFF, 0xD9};  // EOI
+    jpeg.insert(jpeg.end(), frameAndScan.begin(), frameAndScan.end());
+    EXPECT_INVALID_PICTURE(jpeg, "JPEG: the picture needs more than 800 MB of working memory to decode");
+}
+
 TEST(JpegBad, ZeroHeightIsRefused)
 {
     Bytes jpeg = encodeJpeg(JpegSpec{"b"});
