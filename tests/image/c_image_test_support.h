@@ -6,21 +6,13 @@
 #include "platform/device_context.h"
 #include "platform/dib.h"
 #include "platform/transfer.h"
+#include "tests/support/surface.h"
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 namespace tav::test {
-
-// A bitmap selected into a memory context of its own.
-struct Surface {
-    std::unique_ptr<DeviceContext> dc;
-    std::unique_ptr<DIBSection> bmp;
-
-    HDC hdc() const { return dc.get(); }
-    COLORREF at(int x, int y) const { return GetPixel(dc.get(), x, y); }
-};
 
 // Every entry distinct (the blue byte alone is a bijection of the index) and not a grey ramp,
 // so a table that was kept can be told from one that was replaced.

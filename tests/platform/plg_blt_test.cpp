@@ -1,4 +1,4 @@
-#include "surface.h"
+#include "tests/support/surface.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// A memory context with a DIB section selected, for the platform tests.
+// A memory context with a DIB section selected, for tests of anything that draws or reads pixels.
 #pragma once
 
 #include "platform/device_context.h"
