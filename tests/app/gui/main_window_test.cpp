@@ -1,0 +1,480 @@
+// The main window with a scripted user: its start state, the make and browse buttons, the
+// whole job run from the window, the "Info" refusal, drag and drop, the wait cursor, and the
+// program's --screenshot.
+#include "../app_test_support.h"
+#include "app/gui/main_window.h"
+#include "controls/jc_frames.h"
+#include "gui_test_support.h"
+
+#include <QAbstractButton>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+namespace tav {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Message;
+using test::ScriptedUser;
+using test::TempDir;
+
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kGreen = RGB(0, 255, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+// A picture of four flat quarters: red, blue on top; green, white below.
+COLORREF quarters(int x, int y, int width, int height)
+{
+    const bool right = x >= width / 2;
+    const bool bottom = y >= height / 2;
+    return bottom ? (right ? kWhite : kGreen) : (right ? kBlue : kRed);
+}
+
+QRgb qrgb(COLORREF c) { return qRgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
+
+std::set<std::string> namesIn(const fs::path& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// A container is the JPEG's first 24 bytes, then the whole JPEG.
+bool looksLikeContainer(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return bytes.size() > 48 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[24] == 0xFF && bytes[25] == 0xD8
+        && std::equal(bytes.begin(), bytes.begin() + 24, bytes.begin() + 24);
+}
+
+fs::path madeFolder(const fs::path& path)
+{
+    fs::create_directories(path);
+    return path;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    fs::path appFolder = madeFolder(dir / "app");
+    fs::path outFolder = madeFolder(dir / "out");
+    ScriptedUser user;
+    Main window {appFolder, &user};
+
+    fs::path picture(const std::string& name, int width = 640, int height = 480)
+    {
+        return test::writeBmp(dir, name, width, height, [=](int x, int y) { return quarters(x, y, width, height); });
+    }
+    fs::path textFile(const std::string& name)
+    {
+        const fs::path path = dir / name;
+        std::ofstream(path) << "not a picture";
+        return path;
+    }
+    void browseTo(const fs::path& path)
+    {
+        user.fileAnswer = path.string();
+        window.CmdExaminar()->click();
+    }
+    void expectQuarters(const QImage& image, const char* what)
+    {
+        SCOPED_TRACE(what);
+        ASSERT_EQ(image.size(), QSize(256, 195));
+        // Flat quarters stay exactly flat away from the seams (HALFTONE is exact there).
+        EXPECT_EQ(image.pixel(64, 48), qrgb(kRed));
+        EXPECT_EQ(image.pixel(192, 48), qrgb(kBlue));
+        EXPECT_EQ(image.pixel(64, 146), qrgb(kGreen));
+        EXPECT_EQ(image.pixel(192, 146), qrgb(kWhite));
+    }
+    // The preview as the window shows it.
+    QImage shownPreview()
+    {
+        const QPoint origin = window.ImgPrev()->mapTo(&window, QPoint(0, 0));
+        return window.grab(QRect(origin, QSize(256, 195))).toImage().convertToFormat(QImage::Format_RGB32);
+    }
+};
+
+// Position, parent, text, font and tool tip of every control.
+struct ControlRow {
+    const char* name;
+    const char* parent;
+    QRect geometry;
+    const char* text;  // null: no text
+    qreal points;  // 0: not a text control
+    const char* toolTip;
+};
+
+const ControlRow kControls[] = {
+    {"jcfSeason", "Main", {14, 63, 256, 149}, "1) Please Choose a Season", 9.75, ""},
+    {"OptVersion3", "jcfSeason", {7, 112, 231, 21}, "Season 6 ( EN MODO TEST )", 9.75, ""},
+    {"OptVersion2", "jcfSeason", {5, 85, 231, 21}, "Season 5 ( 1.05c or similar )", 9.75, ""},
+    {"OptVersion1", "jcfSeason", {5, 60, 231, 21}, "Season 3 or 4 ( 1.04x or similar )", 9.75, ""},
+    {"OptVersion0", "jcfSeason", {5, 35, 231, 21}, "Season 1 or 2 ( 97d to 1.0x )", 9.75, ""},
+    {"PicHeader", "Main", {0, 0, 743, 51}, nullptr, 0, ""},
+    {"lblWeb", "PicHeader", {220, 5, 274, 44}, "Tavrenix", 27.75, ""},
+    {"jcFrames1", "Main", {14, 217, 256, 101}, "2) Type of logo to make", 9.75, ""},
+    {"OptType0", "jcFrames1", {5, 35, 231, 21}, "Startup logo", 9.75, ""},
+    {"OptType1", "jcFrames1", {5, 60, 231, 21}, "Loading Screen", 9.75, ""},
+    {"jcFrames2", "Main", {336, 63, 396, 331}, "3) Select a image from your disk", 9.75, ""},
+    {"CmdAceptar", "jcFrames2", {100, 290, 162, 30}, "Make my logo now!", 9.75, ""},
+    {"TxtArchivo", "jcFrames2", {15, 260, 301, 21}, "", 0, ""},
+    {"CmdExaminar", "jcFrames2", {325, 260, 33, 21}, "...", 8.25, "Browse your system for images"},
+    {"ImgPrev", "jcFrames2", {75, 35, 256, 195}, nullptr, 0, "Your selected image"},
+    {"LblImageFile", "jcFrames2", {15, 240, 243, 16}, "Image file ( JPG, GIF, BMP )", 9.75, ""},
+    {"Lblinfo2", "Main", {21, 329, 250, 36}, "All logos are auto-resized to the right size for the logo.", 9.75, ""},
+    {"LblForo", "Main", {56, 413, 676, 44}, "www.tavrenix.example", 27.75, ""},
+};
+
+TEST_F(MainWindowTest, EveryControlHasItsPlaceTextFontAndToolTip)
+{
+    for (const ControlRow& row : kControls) {
+        SCOPED_TRACE(row.name);
+        auto* widget = window.findChild<QWidget*>(QLatin1String(row.name));
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->parentWidget()->objectName(), QLatin1String(row.parent));
+        EXPECT_EQ(widget->geometry(), row.geometry);
+        EXPECT_EQ(widget->toolTip(), QLatin1String(row.toolTip));
+        if (!row.text)
+            continue;
+        QString text;
+        QFont font = widget->font();
+        if (auto* frame = qobject_cast<jcFrames*>(widget)) {
+            text = frame->Caption();
+            font = frame->Font();
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            text = button->text();
+        } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+            text = label->text();
+        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            text = edit->text();
+        }
+        EXPECT_EQ(text, QLatin1String(row.text));
+        if (row.points == 0)
+            continue;
+        EXPECT_EQ(font.family(), QStringLiteral("Arial"));
+        EXPECT_TRUE(font.bold());
+        EXPECT_DOUBLE_EQ(font.pointSizeF(), row.points);
+        // Nothing is cut off: one-line texts fit their width, the wrapped one its height.
+        if (auto* label = qobject_cast<QLabel*>(widget); label && label->wordWrap())
+            EXPECT_LE(label->heightForWidth(label->width()), label->height());
+        else if (qobject_cast<QRadioButton*>(widget))
+            EXPECT_LE(widget->sizeHint().width(), widget->width());
+        else
+            EXPECT_LT(QFontMetrics(font).horizontalAdvance(text), widget->width());
+    }
+}
+
+TEST_F(MainWindowTest, StartsWithTheDefaults)
+{
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Tavrenix - Written by Kelbrin - www.tavrenix.example"));
+    EXPECT_EQ(window.size(), QSize(743, 468));
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    EXPECT_FALSE(window.windowIcon().isNull());
+    EXPECT_EQ(window.windowIcon().pixmap(32, 32).size(), QSize(32, 32));
+    for (int i = 0; i < kSeasonCount; ++i)
+        EXPECT_EQ(window.OptVersion(i)->isChecked(), i == 0) << "season " << i;
+    EXPECT_TRUE(window.OptType(0)->isChecked());
+    EXPECT_FALSE(window.OptType(1)->isChecked());
+    EXPECT_TRUE(window.TxtArchivo()->text().isEmpty());
+    EXPECT_FALSE(window.TxtArchivo()->isReadOnly());
+    const QImage placeholder(QStringLiteral(":/tavrenix/placeholder.png"));
+    ASSERT_EQ(placeholder.size(), QSize(256, 195));
+    EXPECT_EQ(window.previewImage().convertToFormat(QImage::Format_RGB32),
+        placeholder.convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(shownPreview(), placeholder.convertToFormat(QImage::Format_RGB32));
+}
+
+TEST_F(MainWindowTest, ShowsItsArtworkAndColours)
+{
+    const QImage shot = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shot.size(), QSize(743, 468));
+    const QImage background(QStringLiteral(":/tavrenix/background.jpg"));
+    ASSERT_EQ(background.size(), QSize(993, 793));
+    // The background from the top-left corner, unscaled, where no control covers it.
+    for (const QPoint p : {QPoint(300, 100), QPoint(280, 390), QPoint(740, 465), QPoint(5, 400)})
+        EXPECT_EQ(shot.pixel(p), background.pixel(p)) << p.x() << "," << p.y();
+    // The white header bar over the full width.
+    for (const QPoint p : {QPoint(0, 0), QPoint(100, 25), QPoint(742, 50)})
+        EXPECT_EQ(shot.pixel(p), qRgb(255, 255, 255)) << p.x() << "," << p.y();
+
+    const auto count = [&](const QRect& area, QRgb colour) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                n += shot.pixel(x, y) == colour;
+        return n;
+    };
+    // Solid text pixels in the colour of each label, and none outside the labels' own kind.
+    EXPECT_GT(count(QRect(220, 5, 274, 44), qRgb(0, 0, 0)), 200);  // lblWeb, black
+    EXPECT_GT(count(QRect(21, 329, 250, 36), qRgb(255, 255, 0)), 200);  // Lblinfo2, yellow
+    EXPECT_GT(count(QRect(56, 413, 676, 44), qRgb(255, 255, 255)), 1000);  // LblForo, white
+    EXPECT_GT(count(QRect(336 + 15, 63 + 240, 243, 16), qRgb(0, 0, 0)), 100);  // LblImageFile, black
+    EXPECT_EQ(count(QRect(0, 51, 743, 417), qRgb(255, 255, 0)), count(QRect(21, 329, 250, 36), qRgb(255, 255, 0)));
+}
+
+TEST_F(MainWindowTest, MakeWithoutAPictureSaysSoAndDoesNothingElse)
+{
+    window.OptVersion(2)->setChecked(true);
+    window.OptType(1)->setChecked(true);
+    window.CmdAceptar()->click();
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, "Please choose image file before create logo !!!");
+    EXPECT_EQ(user.messages[0].title, "No hay una estupida imagen");
+    EXPECT_EQ(user.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(user.fileDialogs.empty());
+    EXPECT_TRUE(user.folderTitles.empty());
+    EXPECT_TRUE(window.OptVersion(2)->isChecked());
+    EXPECT_TRUE(window.OptType(1)->isChecked());
+    EXPECT_TRUE(namesIn(appFolder).empty());
+}
+
+struct RunRow {
+    SeasonIndex season;
+    LogoType type;
+};
+
+void PrintTo(const RunRow& row, std::ostream* out)
+{
+    *out << "season " << row.season << (row.type == LogoType::StartupLogo ? ", startup logo" : ", loading screen");
+}
+
+class WholeJobTest : public MainWindowTest, public ::testing::WithParamInterface<RunRow> { };
+
+// A path typed by hand (no preview) runs the whole job into the chosen place, under the wait
+// cursor, and says "Done"; no intermediate JPEG is left behind.
+TEST_P(WholeJobTest, TypedPathRunsTheWholeJob)
+{
+    const auto [season, type] = GetParam();
+    const fs::path source = picture("typed.bmp");
+    window.TxtArchivo()->setText(QString::fromStdString(source.string()));
+    window.OptVersion(season)->setChecked(true);
+    window.OptType(int(type))->setChecked(true);
+    user.fileAnswer = (outFolder / "IntroLogo.ozj").string();
+    user.folderAnswer = outFolder.string();
+
+    window.CmdAceptar()->click();
+
+    std::set<std::string> expected;
+    if (type == LogoType::StartupLogo) {
+        ASSERT_EQ(user.fileDialogs.size(), 1u);
+        EXPECT_EQ(user.fileDialogs[0].mode, FileDialogMode::Save);
+        EXPECT_EQ(user.fileDialogs[0].title, "Save image of intro ");
+        EXPECT_TRUE(user.folderTitles.empty());
+        expected = {"IntroLogo.ozj"};
+    } else {
+        EXPECT_TRUE(user.fileDialogs.empty());
+        ASSERT_EQ(user.folderTitles.size(), 1u);
+        EXPECT_EQ(user.folderTitles[0], seasonLayout(season).folderBrowserTitle);
+        for (const PartLayout& part : seasonLayout(season).parts)
+            expected.insert(std::string(part.ozjName.substr(1)));
+    }
+    EXPECT_EQ(namesIn(outFolder), expected);
+    for (const std::string& name : expected)
+        EXPECT_TRUE(looksLikeContainer(outFolder / name)) << name;
+
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].title, "Done");
+    EXPECT_EQ(user.messages[0].icon, MessageIcon::Information);
+    const std::string_view done
+        = type == LogoType::StartupLogo ? startupLogoLayout().completionText : seasonLayout(season).completionText;
+    EXPECT_EQ(user.messages[0].text, done);
+
+    for (const std::string& name : namesIn(appFolder))
+        EXPECT_NE(fs::path(name).extension(), ".jpg") << name;
+    // The wait cursor while the run works (at its questions too), gone when it is over.
+    for (int cursor : user.cursors)
+        EXPECT_EQ(cursor, int(Qt::WaitCursor));
+    EXPECT_EQ(test::overrideCursorShape(), -1);
+    // Typing is not browsing: the preview still shows the placeholder.
+    EXPECT_EQ(window.previewImage().convertToFormat(QImage::Format_RGB32),
+        QImage(QStringLiteral(":/tavrenix/placeholder.png")).convertToFormat(QImage::Format_RGB32));
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, WholeJobTest,
+    ::testing::Values(RunRow {0, LogoType::LoadingScreen}, RunRow {1, LogoType::StartupLogo},
+        RunRow {0, LogoType::StartupLogo}, RunRow {1, LogoType::LoadingScreen}, RunRow {3, LogoType::LoadingScreen}),
+    [](const auto& info) {
+        return "Season" + std::to_string(info.param.season)
+            + (info.param.type == LogoType::StartupLogo ? "StartupLogo" : "LoadingScreen");
+    });
+
+TEST_F(MainWindowTest, NoStartupLogoForSeasonsTwoAndThree)
+{
+    const fs::path source = picture("typed.bmp");
+    window.TxtArchivo()->setText(QString::fromStdString(source.string()));
+    user.fileAnswer = (outFolder / "IntroLogo.ozj").string();
+    for (int season : {2, 3}) {
+        SCOPED_TRACE(season);
+        user.messages.clear();
+        window.OptVersion(season)->setChecked(true);
+        window.CmdAceptar()->click();
+        ASSERT_EQ(user.messages.size(), 1u);
+        EXPECT_EQ(user.messages[0].text, "This season not have intros in the client");
+        EXPECT_EQ(user.messages[0].title, "Info");
+        EXPECT_EQ(user.messages[0].icon, MessageIcon::Information);
+    }
+    EXPECT_TRUE(user.fileDialogs.empty());
+    EXPECT_TRUE(user.folderTitles.empty());
+    EXPECT_TRUE(namesIn(outFolder).empty());
+}
+
+TEST_F(MainWindowTest, CancelledDestinationWritesNothingAndSaysNothing)
+{
+    window.TxtArchivo()->setText(QString::fromStdString(picture("typed.bmp").string()));
+    for (int type : {0, 1}) {
+        window.OptType(type)->setChecked(true);
+        window.CmdAceptar()->click();
+    }
+    EXPECT_EQ(user.fileDialogs.size(), 1u);
+    EXPECT_EQ(user.folderTitles.size(), 1u);
+    EXPECT_TRUE(user.messages.empty());
+    EXPECT_TRUE(namesIn(outFolder).empty());
+    EXPECT_EQ(test::overrideCursorShape(), -1);
+}
+
+TEST_F(MainWindowTest, BrowseAsksForAPictureAndShowsItSqueezed)
+{
+    const fs::path source = picture("wide.bmp", 640, 480);
+    browseTo(source);
+
+    ASSERT_EQ(user.fileDialogs.size(), 1u);
+    const FileDialogRequest& r = user.fileDialogs[0];
+    EXPECT_EQ(r.mode, FileDialogMode::Open);
+    EXPECT_EQ(r.title, "Abrir");
+    EXPECT_EQ(r.defaultFileName, "Files");
+    ASSERT_EQ(r.filters.size(), 2u);
+    EXPECT_EQ(r.filters[0].description, "Imagenes ");
+    EXPECT_EQ(r.filters[0].pattern, "*.jpg;*.bmp;*.gif");
+    EXPECT_EQ(r.filters[1].description, "Todos los archivos");
+    EXPECT_EQ(r.filters[1].pattern, "*.*");
+    EXPECT_EQ(r.initialFolder, appFolder.string());
+    EXPECT_EQ(r.defaultExtension, "jpg");
+
+    EXPECT_EQ(window.TxtArchivo()->text().toStdString(), source.string());
+    expectQuarters(window.previewImage(), "kept");
+    expectQuarters(shownPreview(), "shown");
+    EXPECT_TRUE(user.messages.empty());
+    EXPECT_EQ(test::overrideCursorShape(), -1);
+}
+
+TEST_F(MainWindowTest, CancelledOrUnreadableChoiceKeepsThePreviousOne)
+{
+    const fs::path first = picture("first.bmp");
+    browseTo(first);
+    const QImage before = window.previewImage();
+
+    browseTo("");  // cancelled
+    EXPECT_TRUE(user.messages.empty());
+
+    const fs::path broken = textFile("broken.jpg");
+    browseTo(broken);
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_NE(user.messages[0].text.find("cannot be read as a picture"), std::string::npos);
+    EXPECT_NE(user.messages[0].text.find(broken.string()), std::string::npos);
+
+    browseTo(dir / "missing.jpg");
+    ASSERT_EQ(user.messages.size(), 2u);
+    EXPECT_NE(user.messages[1].text.find("missing.jpg"), std::string::npos);
+
+    EXPECT_EQ(window.TxtArchivo()->text().toStdString(), first.string());
+    EXPECT_EQ(window.previewImage(), before);
+    expectQuarters(shownPreview(), "still shown");
+    EXPECT_EQ(test::overrideCursorShape(), -1);
+}
+
+// A drop is the browse button's choice without the dialog; anything but one local file is
+// refused while it is dragged.
+TEST_F(MainWindowTest, DroppedPictureIsTakenAsIfBrowsed)
+{
+    const fs::path source = picture("dropped.bmp");
+    const fs::path broken = textFile("dropped.txt");
+    const auto urls = [](std::initializer_list<fs::path> paths) {
+        QList<QUrl> list;
+        for (const fs::path& p : paths)
+            list << QUrl::fromLocalFile(QString::fromStdString(p.string()));
+        return list;
+    };
+    const auto drag = [&](QMimeData& mime) {
+        QDragEnterEvent enter(QPoint(400, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        enter.ignore();
+        QCoreApplication::sendEvent(&window, &enter);
+        QDropEvent drop(QPointF(400, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &drop);
+        QCoreApplication::processEvents();  // the dropped file is taken once the drop is over
+        return enter.isAccepted();
+    };
+    const std::pair<const char*, std::function<void(QMimeData&)>> refused[] = {
+        {"two files",
+            [&](QMimeData& m) {
+                m.setUrls(urls({source, broken}));
+            }},
+        {"a folder", [&](QMimeData& m) { m.setUrls(urls({dir.path()})); }},
+        {"a web address",
+            [](QMimeData& m) { m.setUrls({QUrl(QStringLiteral("https://www.tavrenix.example/a.jpg"))}); }},
+        {"plain text", [&](QMimeData& m) { m.setText(QString::fromStdString(source.string())); }},
+    };
+    for (const auto& [name, fill] : refused) {
+        SCOPED_TRACE(name);
+        QMimeData mime;
+        fill(mime);
+        EXPECT_FALSE(drag(mime));
+        EXPECT_TRUE(window.TxtArchivo()->text().isEmpty());
+    }
+    EXPECT_TRUE(user.messages.empty());
+
+    QMimeData one;
+    one.setUrls(urls({source}));
+    EXPECT_TRUE(drag(one));
+    EXPECT_EQ(window.TxtArchivo()->text().toStdString(), source.string());
+    expectQuarters(shownPreview(), "dropped");
+    EXPECT_TRUE(user.fileDialogs.empty());
+
+    // An unreadable file dropped: the message, and the picture before it stays.
+    QMimeData unreadable;
+    unreadable.setUrls(urls({broken}));
+    EXPECT_TRUE(drag(unreadable));
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(window.TxtArchivo()->text().toStdString(), source.string());
+}
+
+// `tavrenix --screenshot` writes the client area of the window in its start state.
+TEST_F(MainWindowTest, ScreenshotOptionRendersTheStartState)
+{
+    const QString file = QString::fromStdString((dir / "window.png").string());
+    QProcess program;
+    program.start(QStringLiteral(TAVRENIX_GUI), {QStringLiteral("--screenshot"), file});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    const QImage shot(file);
+    ASSERT_EQ(shot.size(), QSize(743, 468));
+    EXPECT_EQ(shot.convertToFormat(QImage::Format_RGB32),
+        window.grab().toImage().convertToFormat(QImage::Format_RGB32));
+
+    QProcess unwritable;
+    unwritable.start(QStringLiteral(TAVRENIX_GUI),
+        {QStringLiteral("--screenshot"), QStringLiteral("/nonexistent/w.png")});
+    ASSERT_TRUE(unwritable.waitForFinished(60000));
+    EXPECT_NE(unwritable.exitCode(), 0);
+    EXPECT_TRUE(unwritable.readAllStandardError().contains("tavrenix: error:"));
+}
+
+}  // namespace
+}  // namespace tav
