@@ -32,143 +32,142 @@
 namespace tav {
 namespace {
 
-    // The window's own texts; the captions of the seasons and logo types, and every text of the
-    // run, come from the production table.
-    constexpr std::string_view kTitlePrefix = "Tavrenix - Written by Kelbrin - ";
-    constexpr std::string_view kHeaderText = "Tavrenix";
-    constexpr std::string_view kMakeText = "Make my logo now!";
-    constexpr std::string_view kBrowseText = "...";
-    constexpr std::string_view kBrowseToolTip = "Browse your system for images";
-    constexpr std::string_view kPreviewToolTip = "Your selected image";
-    constexpr std::string_view kImageFileText = "Image file ( JPG, GIF, BMP )";
-    constexpr std::string_view kResizeInfoText = "All logos are auto-resized to the right size for the logo.";
+// The window's own texts; the captions of the seasons and logo types, and every text of the
+// run, come from the production table.
+constexpr std::string_view kTitlePrefix = "Tavrenix - Written by Kelbrin - ";
+constexpr std::string_view kHeaderText = "Tavrenix";
+constexpr std::string_view kMakeText = "Make my logo now!";
+constexpr std::string_view kBrowseText = "...";
+constexpr std::string_view kBrowseToolTip = "Browse your system for images";
+constexpr std::string_view kPreviewToolTip = "Your selected image";
+constexpr std::string_view kImageFileText = "Image file ( JPG, GIF, BMP )";
+constexpr std::string_view kResizeInfoText = "All logos are auto-resized to the right size for the logo.";
 
-    constexpr std::string_view kNoPictureText = "Please choose image file before create logo !!!";
-    constexpr std::string_view kNoPictureTitle = "No hay una estupida imagen";
+constexpr std::string_view kNoPictureText = "Please choose image file before create logo !!!";
+constexpr std::string_view kNoPictureTitle = "No hay una estupida imagen";
 
-    constexpr std::string_view kOpenTitle = "Abrir";
-    constexpr std::string_view kOpenDefaultName = "Files";
-    constexpr std::string_view kImagesDescription = "Imagenes ";
-    constexpr std::string_view kImagesPattern = "*.jpg;*.bmp;*.gif";
-    constexpr std::string_view kAllFilesDescription = "Todos los archivos";
-    constexpr std::string_view kAllFilesPattern = "*.*";
-    constexpr std::string_view kOpenDefaultExtension = "jpg";
+constexpr std::string_view kOpenTitle = "Abrir";
+constexpr std::string_view kOpenDefaultName = "Files";
+constexpr std::string_view kImagesDescription = "Imagenes ";
+constexpr std::string_view kImagesPattern = "*.jpg;*.bmp;*.gif";
+constexpr std::string_view kAllFilesDescription = "Todos los archivos";
+constexpr std::string_view kAllFilesPattern = "*.*";
+constexpr std::string_view kOpenDefaultExtension = "jpg";
 
-    constexpr std::string_view kUnreadableTitle = "Picture not taken";
-    constexpr std::string_view kUnreadableText
-        = "This file cannot be read as a picture, so the previous choice is kept:";
-    constexpr std::string_view kNoMemoryText = "There is not enough memory to make the logo.";
-    constexpr std::string_view kRunStoppedText = "The logo run stopped unexpectedly:";
+constexpr std::string_view kUnreadableTitle = "Picture not taken";
+constexpr std::string_view kUnreadableText = "This file cannot be read as a picture, so the previous choice is kept:";
+constexpr std::string_view kNoMemoryText = "There is not enough memory to make the logo.";
+constexpr std::string_view kRunStoppedText = "The logo run stopped unexpectedly:";
 
-    // The artwork, built into the program.
-    const char* const kBackgroundResource = ":/tavrenix/background.jpg";
-    const char* const kPlaceholderResource = ":/tavrenix/placeholder.png";
-    const char* const kIconResource = ":/tavrenix/icon.png";
+// The artwork, built into the program.
+const char* const kBackgroundResource = ":/tavrenix/background.jpg";
+const char* const kPlaceholderResource = ":/tavrenix/placeholder.png";
+const char* const kIconResource = ":/tavrenix/icon.png";
 
-    // The classic button face, the grey the frame controls are drawn in.
-    const QColor kButtonFace(212, 208, 200);
-    const QColor kHeaderColour(255, 255, 255);
-    const QColor kDarkText(0, 0, 0);
-    const QColor kInfoColour(255, 255, 0);
-    const QColor kWebColour(255, 255, 255);
-    // Shown where the background picture is missing; as dark as the artwork.
-    const QColor kBackgroundFallback(14, 16, 48);
+// The classic button face, the grey the frame controls are drawn in.
+const QColor kButtonFace(212, 208, 200);
+const QColor kHeaderColour(255, 255, 255);
+const QColor kDarkText(0, 0, 0);
+const QColor kInfoColour(255, 255, 0);
+const QColor kWebColour(255, 255, 255);
+// Shown where the background picture is missing; as dark as the artwork.
+const QColor kBackgroundFallback(14, 16, 48);
 
-    // Font sizes in points.
-    constexpr qreal kControlPoints = 9.75;
-    constexpr qreal kBrowsePoints = 8.25;
-    constexpr qreal kLargePoints = 27.75;
+// Font sizes in points.
+constexpr qreal kControlPoints = 9.75;
+constexpr qreal kBrowsePoints = 8.25;
+constexpr qreal kLargePoints = 27.75;
 
-    constexpr int kHeaderHeight = 51;
-    const QSize kPreviewSize(256, 195);
+constexpr int kHeaderHeight = 51;
+const QSize kPreviewSize(256, 195);
 
-    QString text(std::string_view s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
-    std::string str(std::string_view s) { return std::string(s); }
+QString text(std::string_view s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+std::string str(std::string_view s) { return std::string(s); }
 
-    QFont arialBold(qreal points)
-    {
-        QFont font(QStringLiteral("Arial"));
-        font.setPointSizeF(points);
-        font.setBold(true);
-        return font;
-    }
+QFont arialBold(qreal points)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
 
-    void setForeground(QWidget* widget, const QColor& colour)
-    {
-        QPalette palette = widget->palette();
-        palette.setColor(QPalette::WindowText, colour);
-        widget->setPalette(palette);
-    }
+void setForeground(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
 
-    // Labels are transparent: the artwork or the frame shows around their text. Text starts at the
-    // top left and wraps at word boundaries, unless centred on one line.
-    QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry, std::string_view caption, qreal points,
-        const QColor& colour, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop)
-    {
-        auto* label = new QLabel(text(caption), parent);
-        label->setObjectName(QLatin1String(name));
-        label->setGeometry(geometry);
-        label->setFont(arialBold(points));
-        label->setAlignment(alignment);
-        label->setWordWrap(alignment & Qt::AlignLeft);
-        setForeground(label, colour);
-        return label;
-    }
+// Labels are transparent: the artwork or the frame shows around their text. Text starts at the
+// top left and wraps at word boundaries, unless centred on one line.
+QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry, std::string_view caption, qreal points,
+    const QColor& colour, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop)
+{
+    auto* label = new QLabel(text(caption), parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    label->setFont(arialBold(points));
+    label->setAlignment(alignment);
+    label->setWordWrap(alignment & Qt::AlignLeft);
+    setForeground(label, colour);
+    return label;
+}
 
-    QRadioButton* makeOption(QWidget* parent, const QString& name, const QRect& geometry, std::string_view caption)
-    {
-        auto* option = new QRadioButton(text(caption), parent);
-        option->setObjectName(name);
-        option->setGeometry(geometry);
-        option->setFont(arialBold(kControlPoints));
-        return option;
-    }
+QRadioButton* makeOption(QWidget* parent, const QString& name, const QRect& geometry, std::string_view caption)
+{
+    auto* option = new QRadioButton(text(caption), parent);
+    option->setObjectName(name);
+    option->setGeometry(geometry);
+    option->setFont(arialBold(kControlPoints));
+    return option;
+}
 
-    QPushButton* makeButton(QWidget* parent, const char* name, const QRect& geometry, std::string_view caption,
-        qreal points)
-    {
-        auto* button = new QPushButton(text(caption), parent);
-        button->setObjectName(QLatin1String(name));
-        button->setGeometry(geometry);
-        button->setFont(arialBold(points));
-        button->setAutoDefault(false);
-        return button;
-    }
+QPushButton* makeButton(QWidget* parent, const char* name, const QRect& geometry, std::string_view caption,
+    qreal points)
+{
+    auto* button = new QPushButton(text(caption), parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setFont(arialBold(points));
+    button->setAutoDefault(false);
+    return button;
+}
 
-    jcFrames* loadFrame(QWidget* parent, MainWindowFrame which, QPoint position, std::unique_ptr<FixedAmbient>& ambient)
-    {
-        StoredFrame stored = storedMainWindowFrame(which);
-        // The host's ambient properties: the window's back colour, the instance's name, the
-        // window's font.
-        ambient = std::make_unique<FixedAmbient>(systemColourRef(kColorBtnFace), stored.name, mainWindowFrameFont());
-        auto* frame = new jcFrames(parent);
-        frame->setObjectName(stored.name);
-        frame->setAmbient(ambient.get());
-        frame->setGeometry(QRect(position, stored.size));
-        frame->readProperties(stored.properties);
-        return frame;
-    }
+jcFrames* loadFrame(QWidget* parent, MainWindowFrame which, QPoint position, std::unique_ptr<FixedAmbient>& ambient)
+{
+    StoredFrame stored = storedMainWindowFrame(which);
+    // The host's ambient properties: the window's back colour, the instance's name, the
+    // window's font.
+    ambient = std::make_unique<FixedAmbient>(systemColourRef(kColorBtnFace), stored.name, mainWindowFrameFont());
+    auto* frame = new jcFrames(parent);
+    frame->setObjectName(stored.name);
+    frame->setAmbient(ambient.get());
+    frame->setGeometry(QRect(position, stored.size));
+    frame->readProperties(stored.properties);
+    return frame;
+}
 
-    // The one local file a drag carries, or an empty string.
-    QString draggedFile(const QMimeData* mime)
-    {
-        if (!mime || !mime->hasUrls())
-            return {};
-        const QList<QUrl> urls = mime->urls();
-        if (urls.size() != 1 || !urls.first().isLocalFile())
-            return {};
-        const QString path = urls.first().toLocalFile();
-        return QFileInfo(path).isDir() ? QString() : path;
-    }
+// The one local file a drag carries, or an empty string.
+QString draggedFile(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls())
+        return {};
+    const QList<QUrl> urls = mime->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return {};
+    const QString path = urls.first().toLocalFile();
+    return QFileInfo(path).isDir() ? QString() : path;
+}
 
-    // The wait cursor for the lifetime of the object.
-    class WaitCursor {
-    public:
-        WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-        ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-        WaitCursor(const WaitCursor&) = delete;
-        WaitCursor& operator=(const WaitCursor&) = delete;
-    };
+// The wait cursor for the lifetime of the object.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
 
 }  // namespace
 

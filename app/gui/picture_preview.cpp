@@ -14,7 +14,7 @@
 namespace tav {
 namespace {
 
-    constexpr const char* kCannotScale = ": the picture cannot be scaled for the preview";
+constexpr const char* kCannotScale = ": the picture cannot be scaled for the preview";
 
 }  // namespace
 

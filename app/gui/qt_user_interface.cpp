@@ -14,44 +14,44 @@
 namespace tav {
 namespace {
 
-    constexpr std::string_view kEveryFileOnWindows = "*.*";
-    constexpr std::string_view kEveryFile = "*";
+constexpr std::string_view kEveryFileOnWindows = "*.*";
+constexpr std::string_view kEveryFile = "*";
 
-    // A run shows the wait cursor; a dialog or message asked in its middle shows the arrow while
-    // it is open.
-    class ArrowWhileAsking {
-    public:
-        ArrowWhileAsking() : m_active(QGuiApplication::overrideCursor() != nullptr)
-        {
-            if (m_active)
-                QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
-        }
-        ~ArrowWhileAsking()
-        {
-            if (m_active)
-                QGuiApplication::restoreOverrideCursor();
-        }
-        ArrowWhileAsking(const ArrowWhileAsking&) = delete;
-        ArrowWhileAsking& operator=(const ArrowWhileAsking&) = delete;
-
-    private:
-        bool m_active;
-    };
-
-    QString fromText(const std::string& text) { return QString::fromStdString(text); }
-
-    QMessageBox::Icon messageBoxIcon(MessageIcon icon)
+// A run shows the wait cursor; a dialog or message asked in its middle shows the arrow while
+// it is open.
+class ArrowWhileAsking {
+public:
+    ArrowWhileAsking() : m_active(QGuiApplication::overrideCursor() != nullptr)
     {
-        switch (icon) {
-        case MessageIcon::Information:
-            return QMessageBox::Information;
-        case MessageIcon::Exclamation:
-            return QMessageBox::Warning;
-        case MessageIcon::Critical:
-            break;
-        }
-        return QMessageBox::Critical;
+        if (m_active)
+            QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
     }
+    ~ArrowWhileAsking()
+    {
+        if (m_active)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    ArrowWhileAsking(const ArrowWhileAsking&) = delete;
+    ArrowWhileAsking& operator=(const ArrowWhileAsking&) = delete;
+
+private:
+    bool m_active;
+};
+
+QString fromText(const std::string& text) { return QString::fromStdString(text); }
+
+QMessageBox::Icon messageBoxIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageIcon::Critical:
+        break;
+    }
+    return QMessageBox::Critical;
+}
 
 }  // namespace
 
