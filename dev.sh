@@ -11,6 +11,7 @@ PACKAGES=(
   libgif-dev libpng-dev
   qt6-base-dev fonts-liberation2
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev e2fsprogs util-linux
 )
 
 deps() {
@@ -36,6 +37,42 @@ build() {
   cmake --build --preset "$preset" "${targets[@]}"
 }
 
+# fuzz SECONDS [TARGET...]: runs each libFuzzer target (all of fuzz/CMakeLists.txt by default)
+# for SECONDS over a working corpus in build/fuzz/corpus that starts from fuzz/corpus. Crashes,
+# failed checks, leaks, time-outs (60 s per input) and memory over libFuzzer's default limit
+# (2048 MB) are findings: the input is kept in build/fuzz/artifacts and the command fails.
+fuzz() {
+  local seconds=${1:-}
+  [[ $seconds =~ ^[1-9][0-9]*$ ]] || { echo "usage: ./dev.sh fuzz SECONDS [TARGET...]" >&2; exit 2; }
+  shift
+  build fuzz >/dev/null
+  local dir=build/fuzz targets=("$@") failed=() summary=()
+  [ ${#targets[@]} -gt 0 ] || mapfile -t targets <"$dir/fuzz/targets.txt"
+  mkdir -p "$dir/logs"
+  for t in "${targets[@]}"; do
+    local exe=$dir/fuzz/${t}_fuzzer log=$dir/logs/$t.log status=0
+    [ -x "$exe" ] || { echo "dev.sh: no fuzz target $t" >&2; exit 2; }
+    mkdir -p "$dir/corpus/$t" "$dir/artifacts/$t"
+    echo "fuzz: $t for ${seconds} s"
+    "$exe" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix="$dir/artifacts/$t/" "$dir/corpus/$t" "fuzz/corpus/$t" >"$log" 2>&1 || status=$?
+    local runs rss
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log")
+    summary+=("$(printf '%-14s %12s executions in %s s, peak RSS %s MB, exit status %s' \
+      "$t" "${runs:-?}" "$seconds" "${rss:-?}" "$status")")
+    if [ "$status" -ne 0 ]; then
+      failed+=("$t")
+      grep -E -A 30 '^==[0-9]+==|FUZZ_CHECK|libjpeg-turbo:|SUMMARY|Test unit written' "$log" | head -n 60 || true
+    fi
+  done
+  printf '%s\n' "${summary[@]}"
+  if [ ${#failed[@]} -gt 0 ]; then
+    echo "fuzz: findings in ${failed[*]}; inputs in $dir/artifacts, logs in $dir/logs" >&2
+    exit 1
+  fi
+}
+
 usage() {
   cat <<'USAGE'
 usage: ./dev.sh COMMAND
@@ -44,6 +81,10 @@ usage: ./dev.sh COMMAND
   test    build and run every test through CTest
   demo    build and run the main job on the bundled sample picture
   bench   build the release preset and run the benchmarks
+  asan    build the ASan + UBSan preset (no Qt) and run its tests
+  fuzz SECONDS [TARGET...]
+          build the libFuzzer targets (clang, ASan + UBSan) and run each for SECONDS;
+          fails on any finding
 USAGE
 }
 
@@ -73,6 +114,15 @@ case "$cmd" in
     done
     echo "Written:"
     find "$out" -type f -printf '%p %s bytes\n' | sort
+    ;;
+  asan)
+    deps
+    build asan
+    ctest --preset asan "$@"
+    ;;
+  fuzz)
+    deps
+    fuzz "$@"
     ;;
   bench)
     deps
