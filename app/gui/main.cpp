@@ -9,12 +9,16 @@
 // Qt's own options (-platform, -style and the like) are accepted before or after.
 #include "app/application_folder.h"
 #include "app/gui/main_window.h"
+#include "app/gui/qt_user_interface.h"
 #include "controls/frame_gallery.h"
 #include "platform/run_time_error.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include <cstdio>
 #include <cstring>
@@ -78,6 +82,14 @@ int runFrameGallery(const QString& path)
     return 0;
 }
 
+// Where an installed program's dialogs start: the user's pictures, else the home folder.
+std::filesystem::path userFolder()
+{
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const QString folder = !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+    return std::filesystem::path(tav::toLocalPath(folder));
+}
+
 int runWindow(QApplication& application)
 {
     std::filesystem::path folder;
@@ -89,6 +101,8 @@ int runWindow(QApplication& application)
         return 1;
     }
     tav::Main window(folder);
+    if (folder != tav::executableFolder())
+        window.setDialogFolder(userFolder());
     window.show();
     return application.exec();
 }

@@ -79,7 +79,6 @@ constexpr qreal kBrowsePoints = 8.25;
 constexpr qreal kLargePoints = 27.75;
 
 constexpr int kHeaderHeight = 51;
-const QSize kPreviewSize(256, 195);
 
 QString text(std::string_view s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 std::string str(std::string_view s) { return std::string(s); }
@@ -181,6 +180,7 @@ void applyMainLook(QApplication& application)
 Main::Main(std::filesystem::path applicationFolder, UserInterface* ui, QWidget* parent)
     : QWidget(parent),
       m_applicationFolder(std::move(applicationFolder)),
+      m_dialogFolder(m_applicationFolder),
       m_ui(ui)
 {
     if (!m_ui) {
@@ -237,7 +237,7 @@ void Main::buildControls()
     m_jcFrames2 = loadFrame(this, MainWindowFrame::Image, {336, 63}, m_ambients[2]);
     m_ImgPrev = new QLabel(m_jcFrames2);
     m_ImgPrev->setObjectName(QStringLiteral("ImgPrev"));
-    m_ImgPrev->setGeometry(QRect(QPoint(75, 35), kPreviewSize));
+    m_ImgPrev->setGeometry(75, 35, 256, 195);
     m_ImgPrev->setScaledContents(true);
     m_ImgPrev->setToolTip(text(kPreviewToolTip));
     showPreview(QImage(QLatin1String(kPlaceholderResource)));
@@ -260,6 +260,15 @@ void Main::buildControls()
 
     connect(m_CmdExaminar, &QPushButton::clicked, this, &Main::CmdExaminar_Click);
     connect(m_CmdAceptar, &QPushButton::clicked, this, &Main::CmdAceptar_Click);
+}
+
+void Main::setDialogFolder(const std::filesystem::path& folder)
+{
+    m_dialogFolder = folder;
+    // The run asks for its destination starting in the application folder; the window's own
+    // dialogs start in this folder instead.
+    if (m_ownUi)
+        m_ownUi->startInsteadOf(m_applicationFolder.string(), folder.string());
 }
 
 void Main::paintEvent(QPaintEvent*)
@@ -285,7 +294,7 @@ void Main::CmdExaminar_Click()
     request.defaultFileName = str(kOpenDefaultName);
     request.filters
         = {{str(kImagesDescription), str(kImagesPattern)}, {str(kAllFilesDescription), str(kAllFilesPattern)}};
-    request.initialFolder = m_applicationFolder.string();
+    request.initialFolder = m_dialogFolder.string();
     request.defaultExtension = str(kOpenDefaultExtension);
     const std::string chosen = m_ui->ShowFileDialog(request);
     if (chosen.empty())
@@ -293,14 +302,30 @@ void Main::CmdExaminar_Click()
     takePicture(fromLocalPath(chosen));
 }
 
+LogoCutter* Main::cutter()
+{
+    if (!m_cutter) {
+        try {
+            m_cutter = LogoCutter::create();
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    if (!m_cutter)
+        m_ui->showMessage(str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical);
+    return m_cutter.get();
+}
+
 bool Main::takePicture(const QString& path)
 {
+    LogoCutter* logoCutter = cutter();
+    if (!logoCutter)
+        return false;
     QImage preview;
     std::string problem;
     {
         WaitCursor wait;
         try {
-            preview = loadPreview(toLocalPath(path), kPreviewSize);
+            preview = previewOf(*logoCutter, toLocalPath(path));
         } catch (const RunTimeError& e) {
             problem = e.what();
         } catch (const std::bad_alloc&) {
@@ -334,15 +359,12 @@ void Main::CmdAceptar_Click()
 void Main::run(SeasonIndex season, const QString& picturePath)
 {
     const LogoType type = m_OptType[1]->isChecked() ? LogoType::LoadingScreen : LogoType::StartupLogo;
+    LogoCutter* logoCutter = cutter();
+    if (!logoCutter)
+        return;
     WaitCursor wait;
     try {
-        if (!m_cutter)
-            m_cutter = LogoCutter::create();
-        if (!m_cutter) {
-            m_ui->showMessage(str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical);
-            return;
-        }
-        LogoRun logoRun(*m_ui, *m_cutter, m_applicationFolder);
+        LogoRun logoRun(*m_ui, *logoCutter, m_applicationFolder);
         logoRun.make(season, type, toLocalPath(picturePath));
     } catch (const std::bad_alloc&) {
         m_ui->showMessage(str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical);

@@ -29,6 +29,7 @@ class QRadioButton;
 namespace tav {
 
 class FixedAmbient;
+class QtUserInterface;
 class LogoCutter;
 class jcFrames;
 
@@ -56,6 +57,11 @@ public:
     void CmdExaminar_Click();
     // The make button: check the picture path and start the logo run.
     void CmdAceptar_Click();
+
+    // Where the file dialogs start instead of the application folder. An installed program
+    // works in a private cache folder, which is no place to look for pictures or to leave a
+    // logo in; the dialogs then start in the user's own folder.
+    void setDialogFolder(const std::filesystem::path& folder);
 
     // Takes a picture file as the browse button takes its choice: the path into the text box
     // and the picture into the preview. A file that cannot be read as a picture changes
@@ -89,13 +95,16 @@ protected:
 private:
     void buildControls();
     void showPreview(const QImage& image);
+    // The cutter, made at its first use; null (and the user told) when memory runs out.
+    LogoCutter* cutter();
     // Runs the logo run for the selected season and logo type on `picturePath`.
     void run(SeasonIndex season, const QString& picturePath);
 
     std::filesystem::path m_applicationFolder;
-    std::unique_ptr<UserInterface> m_ownUi;  // the window's own dialogs, when none was handed in
+    std::filesystem::path m_dialogFolder;
+    std::unique_ptr<QtUserInterface> m_ownUi;  // the window's own dialogs, when none was handed in
     UserInterface* m_ui;
-    // Made at the first run and kept: the drawing surfaces and the image-information reader.
+    // Made at the first use and kept: the drawing surfaces and the image-information reader.
     std::unique_ptr<LogoCutter> m_cutter;
     // The host's ambient properties of each frame control; the frames borrow them.
     std::array<std::unique_ptr<FixedAmbient>, 3> m_ambients;

@@ -373,6 +373,15 @@ TEST_F(MainWindowTest, BrowseAsksForAPictureAndShowsItSqueezed)
     EXPECT_EQ(test::overrideCursorShape(), -1);
 }
 
+TEST_F(MainWindowTest, BrowseStartsInTheDialogFolderWhenOneIsSet)
+{
+    const fs::path pictures = madeFolder(dir / "pictures");
+    window.setDialogFolder(pictures);
+    browseTo("");
+    ASSERT_EQ(user.fileDialogs.size(), 1u);
+    EXPECT_EQ(user.fileDialogs[0].initialFolder, pictures.string());
+}
+
 TEST_F(MainWindowTest, CancelledOrUnreadableChoiceKeepsThePreviousOne)
 {
     const fs::path first = picture("first.bmp");

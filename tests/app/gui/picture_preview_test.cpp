@@ -50,40 +50,46 @@ TEST(ToQImage, RefusesOtherDepths)
     }
 }
 
-// The preview shows what the startup logo will be: the same pixels as the logo surface.
-TEST(LoadPreview, ShowsTheStartupLogosPixels)
+// The preview is the startup logo of the picture: flat areas stay exactly flat, and a picture
+// of any shape fills all of it.
+TEST(PreviewOf, IsThePictureSqueezedToTheLogo)
 {
     TempDir dir;
-    const fs::path sample = fs::path(TAVRENIX_ASSETS) / "sample.jpg";
-    const fs::path odd = test::writeBmp(dir, "odd.bmp", 333, 97, distinct);
     auto cutter = LogoCutter::create();
     ASSERT_NE(cutter, nullptr);
-    for (const fs::path& path : {sample, odd}) {
-        SCOPED_TRACE(path.filename().string());
-        const QImage preview = loadPreview(path, QSize(256, 195));
+    const auto halves = [](int x, int) { return x < 50 ? RGB(255, 0, 0) : RGB(0, 0, 255); };
+    for (const auto& [width, height] : {std::pair {100, 20}, std::pair {100, 900}}) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        const fs::path path = test::writeBmp(dir, "halves.bmp", width, height, halves);
+        const QImage preview = previewOf(*cutter, path);
         ASSERT_EQ(preview.size(), QSize(256, 195));
-        cutter->CutStartupLogo(path);
-        const QImage logo = toQImage(cutter->logoSurface().bitmap());
-        EXPECT_EQ(preview, logo);
+        for (const int y : {0, 97, 194}) {
+            EXPECT_EQ(preview.pixel(0, y), qRgb(255, 0, 0));
+            EXPECT_EQ(preview.pixel(126, y), qRgb(255, 0, 0));
+            EXPECT_EQ(preview.pixel(129, y), qRgb(0, 0, 255));
+            EXPECT_EQ(preview.pixel(255, y), qRgb(0, 0, 255));
+        }
     }
+    const QImage sample = previewOf(*cutter, fs::path(TAVRENIX_ASSETS) / "sample.jpg");
+    EXPECT_EQ(sample.size(), QSize(256, 195));
 }
 
-TEST(LoadPreview, UnreadableFilesRaiseTheLoadersErrors)
+TEST(PreviewOf, UnreadableFilesRaiseErrorsNamingThem)
 {
     TempDir dir;
     std::ofstream(dir / "text.jpg") << "not a picture";
-    struct Row {
-        const char* name;
-        int number;
-    };
-    for (const Row row : {Row {"missing.jpg", kErrFileNotFound}, Row {"text.jpg", kErrInvalidPicture}}) {
-        SCOPED_TRACE(row.name);
+    auto cutter = LogoCutter::create();
+    ASSERT_NE(cutter, nullptr);
+    for (const char* name : {"missing.jpg", "text.jpg"}) {
+        SCOPED_TRACE(name);
         try {
-            loadPreview(dir / row.name, QSize(256, 195));
+            previewOf(*cutter, dir / name);
             ADD_FAILURE() << "no error";
         } catch (const RunTimeError& e) {
-            EXPECT_EQ(e.number(), row.number);
-            EXPECT_NE(std::string(e.what()).find(row.name), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
+            if (std::string(name) == "missing.jpg") {
+                EXPECT_EQ(e.number(), kErrFileNotFound);
+            }
         }
     }
 }
