@@ -7,12 +7,13 @@
 //    failure is raised to the caller.
 //  - The header's size was the source rectangle of the stretch. Its 16-bit readers make a
 //    top-down BMP's height and a PNG's width of 32768 or more negative, and a header of an
-//    unknown format gives 0, so the stretch drew nothing or a mirrored image. When the header
-//    disagrees with the decoded picture, the decoded picture's own size is used.
+//    unknown format gives 0, so the stretch drew nothing or a mirrored image. The whole decoded
+//    picture is the source of the stretch, whatever its header says.
 #include "app/logo_cutter.h"
 
-#include "platform/picture.h"
+#include "platform/picture_reader.h"
 #include "platform/run_time_error.h"
+#include "platform/stretch.h"
 #include "platform/transfer.h"
 
 #include <cstring>
@@ -84,16 +85,7 @@ const DrawingSurface& LogoCutter::partSurface(SeasonIndex season, int part) cons
     return *m_parts.at(std::size_t(season)).at(std::size_t(part));
 }
 
-// The decoded picture selected into a memory context: the source surface of the stretch.
-struct LogoCutter::Source {
-    std::unique_ptr<Picture> picture;
-    std::unique_ptr<DeviceContext> dc;
-    std::unique_ptr<ScopedSelect> selection;
-    int width = 0;
-    int height = 0;
-};
-
-LogoCutter::Source LogoCutter::readPicture(const fs::path& path)
+void LogoCutter::scaleOnto(DrawingSurface& target, const fs::path& path)
 {
     // The header first: its errors (a missing file above all) reach the caller as they are,
     // with the file named.
@@ -103,34 +95,12 @@ LogoCutter::Source LogoCutter::readPicture(const fs::path& path)
         throw RunTimeError(e.number(), path.string() + ": " + describeReadError(e, m_imageInfo));
     }
 
-    Source source;
-    source.picture = LoadPicture(path);
-    const int pictureWidth = source.picture->width();
-    const int pictureHeight = source.picture->height();
-    source.width = m_imageInfo.Width();
-    source.height = m_imageInfo.Height();
-    if (source.width <= 0 || source.height <= 0 || source.width != pictureWidth || source.height != pictureHeight) {
-        source.width = pictureWidth;
-        source.height = pictureHeight;
-    }
-
-    source.dc = CreateCompatibleDC(nullptr);
-    if (!source.dc)
-        cutFailed(path, kCannotScale);
-    source.selection = std::make_unique<ScopedSelect>(source.dc.get(), source.picture->Handle());
-    if (!source.selection->ok())
-        cutFailed(path, kCannotScale);
-    return source;
-}
-
-// The whole picture onto the whole surface; HALFTONE averages the source pixels that each
-// target pixel covers.
-void LogoCutter::stretchOnto(const DrawingSurface& target, const Source& source, const fs::path& path)
-{
-    if (!SetStretchBltMode(target.hdc(), HALFTONE))
-        cutFailed(path, kCannotScale);
-    if (!StretchBlt(target.hdc(), 0, 0, target.width(), target.height(), source.dc.get(), 0, 0, source.width,
-            source.height, SRCCOPY))
+    // The whole decoded picture is the source rectangle, whatever the header said (see the top
+    // of this file). Rows are decoded as the stretch needs them and dropped after it.
+    const std::unique_ptr<PictureReader> reader =
+        PictureReader::open(path, target.width(), target.height(), m_jpegScaling);
+    // The surface keeps the platform's halftone mode, as the stretch it stands for sets it.
+    if (!SetStretchBltMode(target.hdc(), HALFTONE) || !StretchPicture(*reader, target.bitmap()))
         cutFailed(path, kCannotScale);
 }
 
@@ -138,8 +108,7 @@ void LogoCutter::CutStartupLogo(const fs::path& path)
 {
     m_logo->clear();
     try {
-        const Source source = readPicture(path);
-        stretchOnto(*m_logo, source, path);
+        scaleOnto(*m_logo, path);
     } catch (...) {
         m_logo->clear();
         throw;
@@ -161,10 +130,7 @@ void LogoCutter::CutLoadingScreen(SeasonIndex season, const fs::path& path)
 
     clearAll();
     try {
-        {
-            const Source source = readPicture(path);
-            stretchOnto(full, source, path);
-        }  // the decoded picture is not needed for the cut
+        scaleOnto(full, path);
         for (std::size_t i = 0; i < layout.parts.size(); ++i) {
             const PartLayout& rect = layout.parts[i];
             if (!BitBlt(parts[i]->hdc(), 0, 0, rect.width, rect.height, full.hdc(), rect.x, rect.y, SRCCOPY))

@@ -18,6 +18,7 @@
 #include "picture_decoders.h"
 
 #include "picture.h"
+#include "run_time_error.h"
 
 #include <algorithm>
 #include <bit>
@@ -358,6 +359,24 @@ void decodeRle(std::span<const std::uint8_t> stream, const BmpLayout& layout, DI
 }
 
 }  // namespace
+
+std::optional<BmpRows24> plainBmpRows24(std::span<const std::uint8_t> head, std::uint64_t fileSize)
+{
+    if (head.size() < kFileHeaderSize + 4 || fileSize < head.size() || le32(&head[10]) > head.size())
+        return std::nullopt;
+    try {
+        const BmpLayout layout = parseHeaders(head);
+        if (layout.compression != BI_RGB || layout.bitCount != 24)
+            return std::nullopt;
+        const std::int64_t stride = DibStride(layout.width, 24);
+        if (stride < 0 || fileSize - layout.pixelOffset < std::uint64_t(stride) * std::uint64_t(layout.height))
+            return std::nullopt;
+        return BmpRows24{int(layout.width), int(layout.height), layout.topDown, layout.pixelOffset,
+            std::uint64_t(stride)};
+    } catch (const RunTimeError&) {
+        return std::nullopt;
+    }
+}
 
 std::unique_ptr<DIBSection> decodeBmp(std::span<const std::uint8_t> data)
 {

@@ -117,8 +117,9 @@ void progressMonitor(j_common_ptr cinfo)
 
 bool isCmyk(J_COLOR_SPACE space) { return space == JCS_CMYK || space == JCS_YCCK; }
 
-// Reads the headers and chooses the output colour space. False on failure.
-bool readHeader(Session& s, const std::uint8_t* data, std::size_t size)
+// Reads the headers from memory (`data`) or from an open file, and chooses the output colour
+// space. False on failure.
+bool readHeader(Session& s, const std::uint8_t* data, std::size_t size, std::FILE* file = nullptr)
 {
     s.m_cinfo.err = jpeg_std_error(&s.m_err.pub);
     s.m_err.pub.error_exit = errorExit;
@@ -129,10 +130,27 @@ bool readHeader(Session& s, const std::uint8_t* data, std::size_t size)
     s.m_cinfo.mem->max_memory_to_use = kMaxWorkingMemory;
     s.m_progress.progress_monitor = progressMonitor;
     s.m_cinfo.progress = &s.m_progress;
-    jpeg_mem_src(&s.m_cinfo, data, static_cast<unsigned long>(size));
+    if (file)
+        jpeg_stdio_src(&s.m_cinfo, file);
+    else
+        jpeg_mem_src(&s.m_cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&s.m_cinfo, TRUE);
     s.m_cinfo.out_color_space = isCmyk(s.m_cinfo.jpeg_color_space) ? JCS_CMYK : JCS_EXT_BGR;
     return true;
+}
+
+void cmykToBgr(const JSAMPLE* cmyk, std::uint8_t* row, JDIMENSION width, bool inverted)
+{
+    for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, row += 3) {
+        const unsigned c = inverted ? cmyk[0] : 255u - cmyk[0];
+        const unsigned m = inverted ? cmyk[1] : 255u - cmyk[1];
+        const unsigned y = inverted ? cmyk[2] : 255u - cmyk[2];
+        const unsigned k = inverted ? cmyk[3] : 255u - cmyk[3];
+        // Round to nearest: v / 255 never has a fraction of exactly one half.
+        row[0] = JSAMPLE((y * k + 127) / 255);
+        row[1] = JSAMPLE((m * k + 127) / 255);
+        row[2] = JSAMPLE((c * k + 127) / 255);
+    }
 }
 
 // Decodes every scan line into `out` (already of the image's size, 24 bits). False on failure.
@@ -151,17 +169,7 @@ bool readPixels(Session& s, DIBSection& out)
         while (cinfo->output_scanline < cinfo->output_height) {
             std::uint8_t* row = out.row(int(cinfo->output_scanline));
             jpeg_read_scanlines(cinfo, buffer, 1);
-            const JSAMPLE* cmyk = buffer[0];
-            for (JDIMENSION x = 0; x < cinfo->output_width; ++x, cmyk += 4, row += 3) {
-                const unsigned c = inverted ? cmyk[0] : 255u - cmyk[0];
-                const unsigned m = inverted ? cmyk[1] : 255u - cmyk[1];
-                const unsigned y = inverted ? cmyk[2] : 255u - cmyk[2];
-                const unsigned k = inverted ? cmyk[3] : 255u - cmyk[3];
-                // Round to nearest: v / 255 never has a fraction of exactly one half.
-                row[0] = JSAMPLE((y * k + 127) / 255);
-                row[1] = JSAMPLE((m * k + 127) / 255);
-                row[2] = JSAMPLE((c * k + 127) / 255);
-            }
+            cmykToBgr(buffer[0], row, cinfo->output_width, inverted);
         }
     } else {
         while (cinfo->output_scanline < cinfo->output_height) {
@@ -176,7 +184,98 @@ bool readPixels(Session& s, DIBSection& out)
 
 [[noreturn]] void invalidJpeg(const char* problem) { invalidPicture((std::string("JPEG: ") + problem).c_str()); }
 
+// Starts decoding at 1/denominator of each side (libjpeg's DCT scaling: the inverse transform
+// of each block is computed at 8/denominator points a side, which averages like an area
+// reduction). False on failure.
+bool startScaled(Session& s, int denominator, JSAMPARRAY& cmykRow)
+{
+    j_decompress_ptr cinfo = &s.m_cinfo;
+    if (setjmp(s.m_err.jump))
+        return false;
+    cinfo->scale_num = 1;
+    cinfo->scale_denom = unsigned(denominator);
+    jpeg_start_decompress(cinfo);
+    cmykRow = cinfo->out_color_space == JCS_CMYK
+        ? (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, cinfo->output_width * 4, 1)
+        : nullptr;
+    return true;
+}
+
+// Decodes the next `count` rows; after the last row of the picture, reads the rest of the file
+// up to the end-of-image marker, so what lies there is checked too. False on failure.
+bool readRows(Session& s, std::uint8_t* const* rows, int count, JSAMPARRAY cmykRow)
+{
+    j_decompress_ptr cinfo = &s.m_cinfo;
+    if (setjmp(s.m_err.jump))
+        return false;
+    int done = 0;
+    while (done < count && cinfo->output_scanline < cinfo->output_height) {
+        if (cmykRow) {
+            jpeg_read_scanlines(cinfo, cmykRow, 1);
+            cmykToBgr(cmykRow[0], rows[done], cinfo->output_width, cinfo->saw_Adobe_marker);
+            ++done;
+        } else {
+            done += int(jpeg_read_scanlines(cinfo, const_cast<JSAMPARRAY>(rows + done), JDIMENSION(count - done)));
+        }
+    }
+    if (cinfo->output_scanline == cinfo->output_height)
+        jpeg_finish_decompress(cinfo);
+    return true;
+}
+
 }  // namespace
+
+int reducedScaleDenominator(
+    std::int64_t width, std::int64_t height, std::int64_t targetWidth, std::int64_t targetHeight)
+{
+    if (targetWidth <= 0 || targetHeight <= 0 || width < 2 * targetWidth || height < 2 * targetHeight)
+        return 1;
+    for (int denominator : {8, 4, 2}) {
+        // libjpeg rounds each scaled side up.
+        if ((width + denominator - 1) / denominator >= targetWidth &&
+            (height + denominator - 1) / denominator >= targetHeight)
+            return denominator;
+    }
+    return 1;
+}
+
+struct JpegRowDecoder::State {
+    Session session;
+    JSAMPARRAY cmykRow = nullptr;
+};
+
+JpegRowDecoder::JpegRowDecoder() = default;
+JpegRowDecoder::~JpegRowDecoder() = default;
+
+std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(std::FILE* file, int targetWidth, int targetHeight)
+{
+    std::unique_ptr<JpegRowDecoder> decoder(new JpegRowDecoder);
+    decoder->m_state = std::make_unique<State>();
+    Session& session = decoder->m_state->session;
+    if (!readHeader(session, nullptr, 0, file))
+        invalidJpeg(session.m_err.message);
+    decoder->m_pictureWidth = int(session.m_cinfo.image_width);
+    decoder->m_pictureHeight = int(session.m_cinfo.image_height);
+    checkPictureSize(decoder->m_pictureWidth, decoder->m_pictureHeight);
+    decoder->m_denominator =
+        reducedScaleDenominator(decoder->m_pictureWidth, decoder->m_pictureHeight, targetWidth, targetHeight);
+    if (!startScaled(session, decoder->m_denominator, decoder->m_state->cmykRow))
+        invalidJpeg(session.m_err.message);
+    decoder->m_width = int(session.m_cinfo.output_width);
+    decoder->m_height = int(session.m_cinfo.output_height);
+    const int expectedWidth = (decoder->m_pictureWidth + decoder->m_denominator - 1) / decoder->m_denominator;
+    const int expectedHeight = (decoder->m_pictureHeight + decoder->m_denominator - 1) / decoder->m_denominator;
+    if (decoder->m_width != expectedWidth || decoder->m_height != expectedHeight)
+        invalidJpeg("output size differs from the header");
+    return decoder;
+}
+
+void JpegRowDecoder::read(std::uint8_t* const* rows, int count)
+{
+    Session& session = m_state->session;
+    if (!readRows(session, rows, count, m_state->cmykRow))
+        invalidJpeg(session.m_err.message);
+}
 
 std::unique_ptr<DIBSection> decodeJpeg(std::span<const std::uint8_t> data)
 {

@@ -13,15 +13,23 @@
 // COLORONCOLOR (and the two monochrome modes): the source pixel under the output centre.
 //
 // Negative extents mirror; source pixels outside the source bitmap read as its nearest edge.
+#include "stretch.h"
+
 #include "device_context.h"
 #include "dib.h"
+#include "picture_reader.h"
 #include "pixel_rows.h"
 #include "row_writer.h"
 #include "transfer.h"
 
 #include <algorithm>
+#include <atomic>
+#include <barrier>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <thread>
 #include <vector>
 
 namespace tav {
@@ -126,77 +134,302 @@ void stretchNearest(const DIBSection& from, const Extent& ex, const Extent& ey, 
     }
 }
 
-bool stretchHalftone(const DIBSection& from, const Extent& ex, const Extent& ey, RowWriter& writer)
+// Where the HALFTONE core gets its source rows: row r (relative to the source origin; it may lie
+// outside the bitmap) as 3-byte pixels (blue, green, red) of the source columns colLo .. colHi.
+// Called from one thread only, in the order the core needs the rows.
+using RowFetch = std::function<const std::uint8_t*(std::int64_t r)>;
+
+// Output rows are made in batches: the fetching thread gathers every source row a batch needs,
+// then each thread makes its share of the batch's columns.
+constexpr int kBatchRows = 8;
+// Below this many weighted source pixels a second thread costs more than it saves.
+constexpr std::int64_t kParallelWork = 200'000;
+
+// Source rows spanned by the widest batch: how many rows a streamed source must keep.
+int batchSpan(const AxisWeights& ay)
+{
+    int span = 1;
+    const int rows = int(ay.first.size());
+    for (int j0 = 0; j0 < rows; j0 += kBatchRows) {
+        int lo = std::numeric_limits<int>::max(), hi = std::numeric_limits<int>::min();
+        for (int j = j0; j < std::min(rows, j0 + kBatchRows); ++j) {
+            lo = std::min(lo, ay.first[std::size_t(j)]);
+            hi = std::max(hi, ay.first[std::size_t(j)] + ay.count[std::size_t(j)] - 1);
+        }
+        span = std::max(span, hi - lo + 1);
+    }
+    return span;
+}
+
+// floor(n / d) for the final rounding. One division per channel per pixel is the slowest step
+// of the whole stretch, so the quotient (at most 255) is estimated with a double reciprocal and
+// then corrected in integers, which makes it exact whatever the estimate's error.
+struct ExactDivider {
+    explicit ExactDivider(std::uint64_t divisor)
+        : d(divisor)
+        , reciprocal(1.0 / double(divisor))
+    {
+    }
+    std::uint64_t operator()(std::uint64_t n) const
+    {
+        std::uint64_t q = std::min<std::uint64_t>(std::uint64_t(double(n) * reciprocal), 256);
+        while (q > 0 && q * d > n)
+            --q;
+        while ((q + 1) * d <= n)
+            ++q;
+        return q;
+    }
+    std::uint64_t d;
+    double reciprocal;
+};
+
+// The exact HALFTONE arithmetic for visible output columns [0, outW) and rows [0, outH): first
+// the vertical sums of the source rows each output row covers (whole numbers of `Vertical`, wide
+// enough for the largest), then the horizontal sums of those (64 bits), rounded once, half up.
+// The order of the two sums does not change the exact result; summing rows first lets the inner
+// loop run over whole contiguous rows.
+template <class Vertical> class HalftoneCore {
+public:
+    HalftoneCore(const AxisWeights& ax, const AxisWeights& ay, int colLo, DIBSection& to, DWORD rop, int dstX, int dstY)
+        : m_ax(ax)
+        , m_ay(ay)
+        , m_colLo(colLo)
+        , m_to(to)
+        , m_rop(rop)
+        , m_dstX(dstX)
+        , m_dstY(dstY)
+        , m_divide(2 * ax.total * ay.total)
+        , m_total(ax.total * ay.total)
+        , m_direct(to.bitCount() == 24 && rop == SRCCOPY)
+        , m_rows(ay.weight.size())
+    {
+    }
+
+    void run(const RowFetch& fetch)
+    {
+        const int outW = int(m_ax.first.size());
+        const int outH = int(m_ay.first.size());
+        std::int64_t work = 0;
+        for (int c : m_ax.count)
+            work += c;
+        work *= std::int64_t(m_ay.weight.size());
+        // Sub-byte pixels of two column ranges can share a byte; indexed formats match colours
+        // through a cache that one thread owns.
+        const bool parallel = work >= kParallelWork && outW >= 2 && m_to.bitCount() >= 16 &&
+            std::thread::hardware_concurrency() >= 2;
+        const int parts = parallel ? 2 : 1;
+        for (int p = 0; p < parts; ++p)
+            m_parts.push_back(makePart(outW * p / parts, outW * (p + 1) / parts));
+
+        if (!parallel) {
+            for (int j0 = 0; j0 < outH; j0 += kBatchRows) {
+                const int j1 = std::min(outH, j0 + kBatchRows);
+                gather(fetch, j0, j1);
+                make(m_parts[0], j0, j1);
+            }
+            return;
+        }
+        // Both threads meet twice per batch: once the rows are gathered, once the batch is made.
+        std::barrier meet(2);
+        std::atomic<bool> stop{false};
+        int j0 = 0, j1 = 0;
+        std::thread helper([&] {
+            for (;;) {
+                meet.arrive_and_wait();
+                if (stop.load())
+                    return;
+                make(m_parts[1], j0, j1);
+                meet.arrive_and_wait();
+            }
+        });
+        try {
+            for (int next = 0; next < outH; next += kBatchRows) {
+                gather(fetch, next, std::min(outH, next + kBatchRows));
+                j0 = next;
+                j1 = std::min(outH, next + kBatchRows);
+                meet.arrive_and_wait();
+                make(m_parts[0], j0, j1);
+                meet.arrive_and_wait();
+            }
+        } catch (...) {
+            // A source that fails (a damaged file) fails the stretch; the helper is let go first.
+            stop.store(true);
+            meet.arrive_and_wait();
+            helper.join();
+            throw;
+        }
+        stop.store(true);
+        meet.arrive_and_wait();
+        helper.join();
+    }
+
+private:
+    // One thread's share: output columns [i0, i1) and the source columns they read.
+    struct Part {
+        int i0 = 0, i1 = 0;
+        int c0 = 0;  // first source column read, relative to colLo
+        std::vector<Vertical> vertical;  // 3 per source column
+        std::vector<std::uint32_t> rgb;  // output colours for the row writer
+        std::unique_ptr<RowWriter> writer;
+    };
+
+    Part makePart(int i0, int i1)
+    {
+        Part part;
+        part.i0 = i0;
+        part.i1 = i1;
+        int lo = std::numeric_limits<int>::max(), hi = std::numeric_limits<int>::min();
+        for (int i = i0; i < i1; ++i) {
+            lo = std::min(lo, m_ax.first[std::size_t(i)]);
+            hi = std::max(hi, m_ax.first[std::size_t(i)] + m_ax.count[std::size_t(i)] - 1);
+        }
+        part.c0 = lo - m_colLo;
+        part.vertical.resize(std::size_t(hi - lo + 1) * 3);
+        if (!m_direct) {
+            part.rgb.resize(std::size_t(i1 - i0));
+            part.writer = std::make_unique<RowWriter>(m_to, m_rop, i1 - i0);
+        }
+        return part;
+    }
+
+    // Asks for the source rows of output rows [j0, j1), in order.
+    void gather(const RowFetch& fetch, int j0, int j1)
+    {
+        for (int j = j0; j < j1; ++j) {
+            const std::size_t at = m_ay.offset[std::size_t(j)];
+            for (int k = 0; k < m_ay.count[std::size_t(j)]; ++k)
+                m_rows[at + std::size_t(k)] = fetch(std::int64_t(m_ay.first[std::size_t(j)]) + k);
+        }
+    }
+
+    void make(Part& part, int j0, int j1)
+    {
+        const std::size_t n = part.vertical.size();
+        Vertical* v = part.vertical.data();
+        for (int j = j0; j < j1; ++j) {
+            const std::size_t at = m_ay.offset[std::size_t(j)];
+            const int taps = m_ay.count[std::size_t(j)];
+            // Vertical sums over whole rows: contiguous, so the compiler vectorises them.
+            {
+                const Vertical w = m_ay.weight[at];
+                const std::uint8_t* p = m_rows[at] + 3 * std::size_t(part.c0);
+                for (std::size_t x = 0; x < n; ++x)
+                    v[x] = w * Vertical(p[x]);
+            }
+            for (int k = 1; k < taps; ++k) {
+                const Vertical w = m_ay.weight[at + std::size_t(k)];
+                const std::uint8_t* p = m_rows[at + std::size_t(k)] + 3 * std::size_t(part.c0);
+                for (std::size_t x = 0; x < n; ++x)
+                    v[x] += w * Vertical(p[x]);
+            }
+            // Horizontal sums, rounded once, half up: floor(sum / total + 1/2).
+            std::uint8_t* direct = m_direct ? m_to.row(m_dstY + j) + 3 * std::size_t(m_dstX) : nullptr;
+            for (int i = part.i0; i < part.i1; ++i) {
+                const std::uint32_t* w = &m_ax.weight[m_ax.offset[std::size_t(i)]];
+                const Vertical* s = v + 3 * std::size_t(m_ax.first[std::size_t(i)] - m_colLo - part.c0);
+                std::uint64_t b = 0, g = 0, r = 0;
+                for (int k = 0; k < m_ax.count[std::size_t(i)]; ++k, s += 3) {
+                    b += std::uint64_t(w[k]) * s[0];
+                    g += std::uint64_t(w[k]) * s[1];
+                    r += std::uint64_t(w[k]) * s[2];
+                }
+                const std::uint64_t qb = m_divide(2 * b + m_total);
+                const std::uint64_t qg = m_divide(2 * g + m_total);
+                const std::uint64_t qr = m_divide(2 * r + m_total);
+                if (direct) {
+                    std::uint8_t* o = direct + 3 * std::size_t(i);
+                    o[0] = std::uint8_t(qb);
+                    o[1] = std::uint8_t(qg);
+                    o[2] = std::uint8_t(qr);
+                } else {
+                    part.rgb[std::size_t(i - part.i0)] = std::uint32_t((qr << 16) | (qg << 8) | qb);
+                }
+            }
+            if (!direct)
+                part.writer->writeRgb(m_dstY + j, m_dstX + part.i0, part.i1 - part.i0, part.rgb.data());
+        }
+    }
+
+    const AxisWeights& m_ax;
+    const AxisWeights& m_ay;
+    int m_colLo;
+    DIBSection& m_to;
+    DWORD m_rop;
+    int m_dstX, m_dstY;
+    ExactDivider m_divide;
+    std::uint64_t m_total;
+    bool m_direct;
+    std::vector<const std::uint8_t*> m_rows;  // per vertical tap, the source row it weighs
+    std::vector<Part> m_parts;
+};
+
+// Runs the core with vertical sums of 32 bits when they cannot overflow (every size the program
+// meets: the weights of an axis sum to at most 2 x 65535), else of 64 bits. False when the sums
+// would not fit 64 bits.
+bool halftone(const AxisWeights& ax, const AxisWeights& ay, int colLo, const RowFetch& fetch, DIBSection& to,
+    DWORD rop, int dstX, int dstY)
+{
+    // Every sum must fit 64 bits with room for the rounding: 255 · total · 2 + total.
+    if (ax.total > std::numeric_limits<std::uint64_t>::max() / ay.total ||
+        ax.total * ay.total > std::numeric_limits<std::uint64_t>::max() / 1024)
+        return false;
+    if (ay.total <= std::numeric_limits<std::uint32_t>::max() / 255)
+        HalftoneCore<std::uint32_t>(ax, ay, colLo, to, rop, dstX, dstY).run(fetch);
+    else
+        HalftoneCore<std::uint64_t>(ax, ay, colLo, to, rop, dstX, dstY).run(fetch);
+    return true;
+}
+
+bool stretchHalftone(const DIBSection& from, const Extent& ex, const Extent& ey, DIBSection& to, DWORD rop)
 {
     const AxisWeights ax = halftoneAxis(ex.srcN, ex.dstN, ex.visible0, ex.visible1, ex.mirror);
     const AxisWeights ay = halftoneAxis(ey.srcN, ey.dstN, ey.visible0, ey.visible1, ey.mirror);
-    const std::uint64_t total = ax.total * ay.total;
-    // Every sum must fit 64 bits with room for the rounding: 255 · total · 2 + total.
-    if (ax.total > std::numeric_limits<std::uint64_t>::max() / ay.total ||
-        total > std::numeric_limits<std::uint64_t>::max() / 1024)
+    if (ax.total == 0 || ay.total == 0)
         return false;
 
     const int outW = ex.visible1 - ex.visible0;
-    // Source columns the visible outputs read, clamped to the bitmap.
+    // Source columns the visible outputs read.
     int colLo = std::numeric_limits<int>::max(), colHi = std::numeric_limits<int>::min();
     for (int i = 0; i < outW; ++i) {
         colLo = std::min(colLo, ax.first[std::size_t(i)]);
         colHi = std::max(colHi, ax.first[std::size_t(i)] + ax.count[std::size_t(i)] - 1);
     }
-    std::vector<std::uint32_t> srcCols(static_cast<std::size_t>(colHi - colLo + 1));
-    std::vector<std::uint32_t> srcRow(std::size_t(from.width()));
-
-    // Horizontal sums of recently used source rows, in a ring that a whole output row's window
-    // fits in; windows only move down, so a row is never needed again once pushed out.
-    const int ring = ay.maxCount + 1;
-    std::vector<std::uint64_t> sums(std::size_t(ring) * std::size_t(outW) * 3);
-    std::vector<std::int64_t> ringRow(std::size_t(ring), std::numeric_limits<std::int64_t>::min());
-    auto horizontal = [&](std::int64_t r) -> const std::uint64_t* {
-        const std::size_t slot = std::size_t(((r % ring) + ring) % ring);
-        std::uint64_t* h = &sums[slot * std::size_t(outW) * 3];
-        if (ringRow[slot] == r)
-            return h;
-        ringRow[slot] = r;
-        readRgbRow(from, clampTo(std::int64_t(ey.src0) + r, from.height()), 0, from.width(), srcRow.data());
-        for (int c = colLo; c <= colHi; ++c)
-            srcCols[std::size_t(c - colLo)] = srcRow[std::size_t(clampTo(std::int64_t(ex.src0) + c, from.width()))];
-        for (int i = 0; i < outW; ++i) {
-            std::uint64_t red = 0, green = 0, blue = 0;
-            const std::uint32_t* w = &ax.weight[ax.offset[std::size_t(i)]];
-            const std::uint32_t* p = &srcCols[std::size_t(ax.first[std::size_t(i)] - colLo)];
-            for (int k = 0; k < ax.count[std::size_t(i)]; ++k) {
-                red += std::uint64_t(w[k]) * ((p[k] >> 16) & 0xFF);
-                green += std::uint64_t(w[k]) * ((p[k] >> 8) & 0xFF);
-                blue += std::uint64_t(w[k]) * (p[k] & 0xFF);
+    const bool columnsInside = std::int64_t(ex.src0) + colLo >= 0 && std::int64_t(ex.src0) + colHi < from.width();
+    RowFetch fetch;
+    std::vector<std::uint8_t> cache;
+    std::vector<std::int64_t> cached;
+    std::vector<std::uint32_t> srcRow;
+    if (from.bitCount() == 24 && columnsInside) {
+        // In place: the rows of the bitmap itself.
+        fetch = [&](std::int64_t r) {
+            return from.row(clampTo(std::int64_t(ey.src0) + r, from.height())) +
+                3 * std::size_t(std::int64_t(ex.src0) + colLo);
+        };
+    } else {
+        // Other formats, and columns past the bitmap's edge (read as the nearest edge pixel):
+        // converted rows, in slots that no two rows of one batch share.
+        const int slots = batchSpan(ay);
+        const std::size_t bytes = std::size_t(colHi - colLo + 1) * 3;
+        cache.resize(std::size_t(slots) * bytes);
+        cached.assign(std::size_t(slots), std::numeric_limits<std::int64_t>::min());
+        srcRow.resize(std::size_t(from.width()));
+        fetch = [&, slots, bytes](std::int64_t r) -> const std::uint8_t* {
+            const auto slot = std::size_t(((r % slots) + slots) % slots);
+            std::uint8_t* out = &cache[slot * bytes];
+            if (cached[slot] == r)
+                return out;
+            cached[slot] = r;
+            readRgbRow(from, clampTo(std::int64_t(ey.src0) + r, from.height()), 0, from.width(), srcRow.data());
+            for (int c = colLo; c <= colHi; ++c, out += 3) {
+                const std::uint32_t rgb = srcRow[std::size_t(clampTo(std::int64_t(ex.src0) + c, from.width()))];
+                out[0] = std::uint8_t(rgb);
+                out[1] = std::uint8_t(rgb >> 8);
+                out[2] = std::uint8_t(rgb >> 16);
             }
-            h[3 * i] = red;
-            h[3 * i + 1] = green;
-            h[3 * i + 2] = blue;
-        }
-        return h;
-    };
-
-    std::vector<std::uint64_t> acc(std::size_t(outW) * 3);
-    std::vector<std::uint32_t> out(static_cast<std::size_t>(outW));
-    const int outH = ey.visible1 - ey.visible0;
-    for (int j = 0; j < outH; ++j) {
-        std::fill(acc.begin(), acc.end(), 0);
-        const std::uint32_t* w = &ay.weight[ay.offset[std::size_t(j)]];
-        for (int k = 0; k < ay.count[std::size_t(j)]; ++k) {
-            const std::uint64_t* h = horizontal(std::int64_t(ay.first[std::size_t(j)]) + k);
-            for (std::size_t v = 0; v < acc.size(); ++v)
-                acc[v] += w[k] * h[v];
-        }
-        // Rounded once, half up: floor(acc / total + 1/2).
-        for (int i = 0; i < outW; ++i) {
-            const std::uint64_t r = (2 * acc[3 * i] + total) / (2 * total);
-            const std::uint64_t g = (2 * acc[3 * i + 1] + total) / (2 * total);
-            const std::uint64_t b = (2 * acc[3 * i + 2] + total) / (2 * total);
-            out[std::size_t(i)] = std::uint32_t((r << 16) | (g << 8) | b);
-        }
-        writer.writeRgb(ey.dst0 + ey.visible0 + j, ex.dst0 + ex.visible0, outW, out.data());
+            return &cache[slot * bytes];
+        };
     }
-    return true;
+    return halftone(ax, ay, colLo, fetch, to, rop, ex.dst0 + ex.visible0, ey.dst0 + ey.visible0);
 }
 
 }  // namespace
@@ -230,11 +463,23 @@ BOOL StretchBlt(HDC dst, int xDst, int yDst, int wDst, int hDst, HDC src, int xS
     if (ex.dstN == ex.srcN && ey.dstN == ey.srcN && !ex.mirror && !ey.mirror && inside && !copy)
         return BitBlt(dst, ex.dst0, ey.dst0, ex.dstN, ey.dstN, src, ex.src0, ey.src0, rop);
 
-    RowWriter writer(to, rop, ex.visible1 - ex.visible0);
     if (dst->stretchMode() == HALFTONE)
-        return stretchHalftone(from, ex, ey, writer) ? 1 : 0;
+        return stretchHalftone(from, ex, ey, to, rop) ? 1 : 0;
+    RowWriter writer(to, rop, ex.visible1 - ex.visible0);
     stretchNearest(from, ex, ey, writer);
     return 1;
+}
+
+bool StretchPicture(PictureReader& from, DIBSection& to)
+{
+    if (from.width() <= 0 || from.height() <= 0)
+        return false;
+    const AxisWeights ax = halftoneAxis(from.width(), to.width(), 0, to.width(), false);
+    const AxisWeights ay = halftoneAxis(from.height(), to.height(), 0, to.height(), false);
+    from.keepRows(batchSpan(ay));
+    // Whole picture onto whole bitmap: every column read lies inside the picture, from column 0.
+    const RowFetch fetch = [&](std::int64_t r) { return from.row(int(r)); };
+    return halftone(ax, ay, 0, fetch, to, SRCCOPY, 0, 0);
 }
 
 }  // namespace tav

@@ -1,0 +1,72 @@
+// A picture file read row by row, top to bottom, as 24-bit rows (blue, green, red), for work
+// that needs each row once and never the whole picture at once, such as scaling it.
+//
+// A JPEG is decoded a few rows at a time; it can be decoded at reduced scale when it is much
+// larger than the size it is wanted at. An uncompressed 24-bit BMP is read from the file row by
+// row into a few row buffers, never copied whole. Other pictures are loaded by LoadPicture and
+// their rows handed out from its bitmap. Errors are LoadPicture's, with the same numbers and
+// messages; a damage found in the middle of a JPEG is raised by the row that meets it.
+#pragma once
+
+#include "dib.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace tav {
+
+enum class JpegScaling {
+    Full,  // every pixel of the file
+    // A JPEG at least twice the target size on both axes is decoded at 1/2, 1/4 or 1/8 of each
+    // side, the smallest that keeps at least the target size (libjpeg's DCT scaling).
+    Reduced,
+};
+
+class PictureReader {
+public:
+    // Opens `path`. The target size matters only for JpegScaling::Reduced. Throws RunTimeError
+    // as LoadPicture does.
+    static std::unique_ptr<PictureReader> open(const std::filesystem::path& path, int targetWidth = 0,
+        int targetHeight = 0, JpegScaling scaling = JpegScaling::Full);
+    virtual ~PictureReader();
+    PictureReader(const PictureReader&) = delete;
+    PictureReader& operator=(const PictureReader&) = delete;
+
+    // The size of the rows handed out; smaller than the file's own for a reduced JPEG.
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    // 1, or the reduction of each side of a JPEG decoded at reduced scale.
+    int denominator() const { return m_denominator; }
+
+    // How many rows behind the furthest one asked for stay valid (at least 1). Set it before the
+    // first row is asked for.
+    void keepRows(int count);
+
+    // Row y (0 at the top) as width() pixels of 3 bytes. y must lie in [f - k + 1, height()),
+    // f being the furthest row asked for so far and k the rows kept. The row stays valid until a
+    // row k or more beyond it is asked for. Throws RunTimeError when the file turns out damaged.
+    const std::uint8_t* row(int y);
+
+protected:
+    PictureReader(std::filesystem::path path, int width, int height, int denominator);
+    // Fills the rows first .. first + count - 1 (the next ones in order) into `rows`.
+    virtual void readRows(int first, int count, std::uint8_t* const* rows) = 0;
+    // A row that needs no copy (a bitmap in memory), else null.
+    virtual const std::uint8_t* rowInPlace(int y);
+    [[noreturn]] void fail(const char* problem, int number) const;
+
+    std::filesystem::path m_path;
+
+private:
+    int m_width;
+    int m_height;
+    int m_denominator;
+    int m_kept = 1;
+    int m_next = 0;  // the first row not read yet
+    std::vector<std::uint8_t> m_ring;  // m_kept rows of width * 3 bytes, row y in slot y mod m_kept
+    std::size_t m_rowBytes;
+};
+
+}  // namespace tav
