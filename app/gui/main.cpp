@@ -6,7 +6,7 @@
 //   tavrenix --frame-gallery FILE.png   renders the frame-control gallery into FILE.png
 //                                       without showing a window, then exits.
 //
-// Qt's own options (-platform, -style and the like) are accepted before or after.
+// Qt's own options (-platform, -style and the like) are accepted when the window is opened.
 #include "app/application_folder.h"
 #include "app/gui/main_window.h"
 #include "app/gui/qt_user_interface.h"
@@ -15,39 +15,46 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QMessageBox>
 #include <QStandardPaths>
 
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 
 namespace {
 
 constexpr std::string_view kScreenshotOption = "--screenshot";
 constexpr std::string_view kFrameGalleryOption = "--frame-gallery";
+constexpr std::string_view kHelpOption = "--help";
 constexpr const char* kApplicationName = "tavrenix";
 constexpr const char* kNoWorkFolderTitle = "Tavrenix";
 constexpr const char* kNoWorkFolderText = "Tavrenix found no folder it may write its intermediate files to:";
 
-int usage()
-{
-    std::fprintf(stderr,
-        "usage: tavrenix\n"
-        "       tavrenix --screenshot FILE.png\n"
-        "       tavrenix --frame-gallery FILE.png\n");
-    return 2;
-}
+constexpr const char* kUsage = "usage: tavrenix [Qt options]\n"
+                               "       tavrenix --screenshot FILE.png\n"
+                               "       tavrenix --frame-gallery FILE.png\n";
 
-// Whether argv asks for a picture rendered without a window (option and file name).
-bool rendersOffscreen(int argc, char* argv[])
+enum class Mode { Window, Screenshot, FrameGallery, Help, Misused };
+
+// Decided before Qt starts, so that a misused command line is answered without a display.
+Mode modeOf(int argc, char* argv[])
 {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (argv[i] == kScreenshotOption || argv[i] == kFrameGalleryOption)
-            return true;
-    return false;
+    if (argc < 2)
+        return Mode::Window;
+    const std::string_view first = argv[1];
+    if (first == kHelpOption || first == "-h")
+        return argc == 2 ? Mode::Help : Mode::Misused;
+    if (first == kScreenshotOption || first == kFrameGalleryOption) {
+        if (argc != 3)
+            return Mode::Misused;
+        return first == kScreenshotOption ? Mode::Screenshot : Mode::FrameGallery;
+    }
+    // Qt's own options begin with one dash; QApplication checks them.
+    const bool qtOption = first.size() > 1 && first[0] == '-' && first[1] != '-';
+    return qtOption ? Mode::Window : Mode::Misused;
 }
 
 bool savePng(const QImage& image, const QString& path, QString* error)
@@ -111,9 +118,20 @@ int runWindow(QApplication& application)
 
 int main(int argc, char* argv[])
 {
+    const Mode mode = modeOf(argc, argv);
+    if (mode == Mode::Help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (mode == Mode::Misused) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    // Taken before QApplication, which removes from argv whatever looks like its own options.
+    const QString file = mode == Mode::Window ? QString() : QFile::decodeName(argv[2]);
     // Pictures rendered without a window need no display: the offscreen platform, unless the
     // caller chose one.
-    if (rendersOffscreen(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (mode != Mode::Window && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QApplication::setApplicationName(QLatin1String(kApplicationName));
@@ -121,13 +139,19 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QLatin1String(kApplicationName));
     tav::applyMainLook(application);
 
-    // QApplication has taken its own options out.
+    // QApplication has taken its own options out of the arguments.
     const QStringList arguments = QApplication::arguments();
-    if (arguments.size() == 1)
-        return runWindow(application);
-    if (arguments.size() == 3 && arguments[1] == QLatin1String(kScreenshotOption.data()))
-        return runScreenshot(arguments[2]);
-    if (arguments.size() == 3 && arguments[1] == QLatin1String(kFrameGalleryOption.data()))
-        return runFrameGallery(arguments[2]);
-    return usage();
+    switch (mode) {
+    case Mode::Screenshot:
+        return runScreenshot(file);
+    case Mode::FrameGallery:
+        return runFrameGallery(file);
+    default:
+        break;
+    }
+    if (arguments.size() != 1) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    return runWindow(application);
 }
