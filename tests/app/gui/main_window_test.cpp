@@ -334,20 +334,6 @@ TEST_F(MainWindowTest, NoStartupLogoForSeasonsTwoAndThree)
     EXPECT_TRUE(namesIn(outFolder).empty());
 }
 
-TEST_F(MainWindowTest, CancelledDestinationWritesNothingAndSaysNothing)
-{
-    window.TxtArchivo()->setText(QString::fromStdString(picture("typed.bmp").string()));
-    for (int type : {0, 1}) {
-        window.OptType(type)->setChecked(true);
-        window.CmdAceptar()->click();
-    }
-    EXPECT_EQ(user.fileDialogs.size(), 1u);
-    EXPECT_EQ(user.folderTitles.size(), 1u);
-    EXPECT_TRUE(user.messages.empty());
-    EXPECT_TRUE(namesIn(outFolder).empty());
-    EXPECT_EQ(test::overrideCursorShape(), -1);
-}
-
 TEST_F(MainWindowTest, BrowseAsksForAPictureAndShowsItSqueezed)
 {
     const fs::path source = picture("wide.bmp", 640, 480);
