@@ -70,7 +70,75 @@ inline void transform8(float* p, int step)
     p[3 * step] = z13 - z2;
 }
 
+// transform8 on eight lanes: d[i][lane] is value i of lane `lane`; the outputs replace them.
+// Every statement is the scalar one applied to each lane, so each lane rounds exactly as
+// transform8 does; the loops over lanes are what the compiler turns into vector instructions.
+inline void transform8Lanes(float (&d)[8][8])
+{
+    float t0[8], t1[8], t2[8], t3[8], t4[8], t5[8], t6[8], t7[8];
+    for (int l = 0; l < 8; ++l) {
+        t0[l] = d[0][l] + d[7][l];
+        t7[l] = d[0][l] - d[7][l];
+        t1[l] = d[1][l] + d[6][l];
+        t6[l] = d[1][l] - d[6][l];
+        t2[l] = d[2][l] + d[5][l];
+        t5[l] = d[2][l] - d[5][l];
+        t3[l] = d[3][l] + d[4][l];
+        t4[l] = d[3][l] - d[4][l];
+    }
+    float a[8], b[8], t10[8], t11[8], t13[8];
+    for (int l = 0; l < 8; ++l) {
+        a[l] = t5[l] + t4[l];
+        t13[l] = t0[l] - t3[l];
+        t10[l] = t0[l] + t3[l];
+        t11[l] = t2[l] + t1[l];
+        b[l] = t6[l] + t7[l];
+    }
+    float z1[8], z3[8], z5[8];
+    for (int l = 0; l < 8; ++l) {
+        z1[l] = float(((double(t1[l]) - double(t2[l])) + double(t13[l])) * kC4);
+        z3[l] = float((double(t5[l]) + double(t6[l])) * kC4);
+        z5[l] = float((double(b[l]) - double(a[l])) * kC6a);
+    }
+    float z2[8], z4[8];
+    for (int l = 0; l < 8; ++l) {
+        z2[l] = float(double(a[l]) * kC2a - double(z5[l]));
+        z4[l] = float(double(b[l]) * kC6b - double(z5[l]));
+    }
+    for (int l = 0; l < 8; ++l) {
+        const float z11 = z3[l] + t7[l];
+        const float z13 = t7[l] - z3[l];
+        d[0][l] = t10[l] + t11[l];
+        d[4][l] = t10[l] - t11[l];
+        d[1][l] = z11 + z4[l];
+        d[7][l] = z11 - z4[l];
+        d[2][l] = t13[l] + z1[l];
+        d[6][l] = t13[l] - z1[l];
+        d[5][l] = z2[l] + z13;
+        d[3][l] = z13 - z2[l];
+    }
+}
+
 }  // namespace
+
+void ForwardDCTLanes(SampleBlock& block)
+{
+    // Columns: value y of lane x is sample (x, y), the block as it is stored.
+    float lanes[8][8];
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            lanes[y][x] = block[std::size_t(x + 8 * y)];
+    transform8Lanes(lanes);
+    // Rows: value x of lane v is the column pass's (x, v), so transpose.
+    float rows[8][8];
+    for (int x = 0; x < 8; ++x)
+        for (int v = 0; v < 8; ++v)
+            rows[x][v] = lanes[v][x];
+    transform8Lanes(rows);
+    for (int v = 0; v < 8; ++v)
+        for (int u = 0; u < 8; ++u)
+            block[std::size_t(u + 8 * v)] = rows[u][v];
+}
 
 void ForwardDCT(SampleBlock& block)
 {

@@ -29,4 +29,40 @@ void QuantizeBlock(const SampleBlock& block, const std::array<float, 64>& fScale
         raiseOverflow();
 }
 
+std::array<double, 64> rasterScale(const std::array<float, 64>& fScale, const ZigZagTable& zigZag)
+{
+    std::array<double, 64> scale{};
+    for (std::size_t i = 0; i < 64; ++i)
+        scale[i] = double(fScale[std::size_t(zigZag[i])]);
+    return scale;
+}
+
+bool quantizeBlockLanes(const SampleBlock& block, const std::array<double, 64>& scale, const ZigZagTable& zigZag,
+    std::int16_t* out)
+{
+    // Adding and taking away 1.5 * 2^52 rounds a double of magnitude below 2^51 to the nearest
+    // integer, ties to even, under the default rounding mode: the sum lies where the spacing
+    // of doubles is exactly 1. It is std::nearbyint without a library call, so it vectorises.
+    constexpr double kRound = 6755399441055744.0;
+    // Values are clamped a little past the 16-bit range (a NaN to its bottom) so that the
+    // conversion to integers is defined, and checked as integers: both steps vectorise.
+    constexpr double kBelow = -40000.0, kAbove = 40000.0;
+    std::int32_t q[64];
+    for (std::size_t i = 0; i < 64; ++i) {
+        const double product = scale[i] * double(block[i]);  // exact: two floats
+        const double rounded = (product + kRound) - kRound;
+        const double low = kBelow < rounded ? rounded : kBelow;
+        q[i] = std::int32_t(kAbove < low ? kAbove : low);
+    }
+    std::int32_t outside = 0;
+    for (std::size_t i = 0; i < 64; ++i)
+        outside |= std::int32_t(q[i] < -32768) | std::int32_t(q[i] > 32767);
+    // A product too large for the rounding trick is far outside 16 bits as well.
+    if (outside)
+        return false;
+    for (std::size_t i = 0; i < 64; ++i)
+        out[zigZag[i]] = std::int16_t(q[i]);
+    return true;
+}
+
 }  // namespace tav

@@ -16,10 +16,14 @@
 #include "jpeg/quantize.h"
 #include "platform/device_context.h"
 #include "platform/dib.h"
+#include "platform/run_time_error.h"
 #include "platform/transfer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <thread>
+#include <vector>
 
 namespace tav {
 
@@ -58,31 +62,71 @@ void padImage(DIBSection& surface, int top, int wc, int hc, int wc8)
         std::memcpy(surface.row(y), surface.row(y - 1), std::size_t(kBytesPerPixel) * std::size_t(wc8));
 }
 
-// Converts, transforms and quantizes every block of the wc8 x hc8 area at row `top`.
-void encodeBlocks(const DIBSection& surface, int top, int wc8, int hc8, const ColourRow& colour,
-    const QuantTable& table, const ZigZagTable& zigZag, std::int16_t* coefficients)
+// A component's image as the block loop reads it: a wc x hc rectangle of a 24-bit bitmap whose
+// padding to whole blocks is the last column and the last row repeated. Reading an index past
+// the image as the last one gives exactly what padImage writes.
+struct ComponentImage {
+    const DIBSection* bitmap = nullptr;
+    int left = 0;
+    int top = 0;
+    int wc = 0;
+    int hc = 0;
+    const std::uint8_t* row(int y) const { return bitmap->row(top + std::min(y, hc - 1)) + kBytesPerPixel * left; }
+};
+
+// Converts, transforms and quantizes the blocks of block rows [rowBegin, rowEnd) of a component
+// whose block grid is blocksAcross wide. False when a coefficient did not fit 16 bits.
+bool encodeBlocks(const ComponentImage& image, int rowBegin, int rowEnd, int blocksAcross, const ColourRow& colour,
+    const std::array<double, 64>& scale, const ZigZagTable& zigZag, std::int16_t* coefficients)
 {
     const double kR = colour.red;
     const double kG = colour.green;
     const double kB = colour.blue;
     const double added = colour.added;
     SampleBlock block;
-    std::int16_t* out = coefficients;
-    for (int r = 0; r < hc8 / 8; ++r) {
-        for (int b = 0; b < wc8 / 8; ++b) {
+    bool inRange = true;
+    std::int16_t* out = coefficients + std::size_t(rowBegin) * std::size_t(blocksAcross) * 64;
+    // Per row of samples, the column each sample reads: its own, or the last one for padding.
+    std::vector<int> column(std::size_t(blocksAcross) * 8);
+    for (std::size_t x = 0; x < column.size(); ++x)
+        column[x] = std::min(int(x), image.wc - 1) * kBytesPerPixel;
+    for (int r = rowBegin; r < rowEnd; ++r) {
+        const std::uint8_t* rows[8];
+        for (int j = 0; j < 8; ++j)
+            rows[j] = image.row(8 * r + j);
+        for (int b = 0; b < blocksAcross; ++b) {
+            const int* columns = &column[std::size_t(b) * 8];
             for (int j = 0; j < 8; ++j) {
-                const std::uint8_t* pixel = surface.row(top + 8 * r + j) + kBytesPerPixel * 8 * b;
-                for (int i = 0; i < 8; ++i, pixel += kBytesPerPixel) {
+                for (int i = 0; i < 8; ++i) {
+                    const std::uint8_t* pixel = rows[j] + columns[i];
                     const double sum =
                         ((double(pixel[2]) * kR + double(pixel[1]) * kG) + double(pixel[0]) * kB) + added;
                     block[std::size_t(i + 8 * j)] = float(sum);
                 }
             }
-            ForwardDCT(block);
-            QuantizeBlock(block, table.FScale, zigZag, out);
+            ForwardDCTLanes(block);
+            inRange &= quantizeBlockLanes(block, scale, zigZag, out);
             out += 64;
         }
     }
+    return inRange;
+}
+
+// Below this many blocks a second thread costs more than it saves.
+constexpr std::int64_t kParallelBlocks = 512;
+
+// Runs work(rowBegin, rowEnd) over block rows [0, rows): the upper half on a second thread when
+// the component is large enough. Each block's coefficients depend on its own samples only, so
+// the split cannot change a byte.
+template <class Work> bool forBlockRows(int rows, std::int64_t blocks, const Work& work)
+{
+    if (rows < 2 || blocks < kParallelBlocks || std::thread::hardware_concurrency() < 2)
+        return work(0, rows);
+    bool upper = true;
+    std::thread helper([&] { upper = work(rows / 2, rows); });
+    const bool lower = work(0, rows / 2);
+    helper.join();
+    return lower && upper;
 }
 
 }  // namespace
@@ -127,8 +171,20 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
         SetStretchBltMode(memoryDc.get(), COLORONCOLOR);
 
     const int hp = int(surfaceHeight);
+    // The source can be read in place when it is a 24-bit bitmap holding the whole rectangle:
+    // a full-size component is then read straight from it (a copy changes nothing), and only
+    // subsampled components are drawn, each on a surface of its own padded size. Otherwise
+    // every component is drawn on the one working surface as the platform would.
+    const DIBSection* source = lHDC ? lHDC->bitmap() : nullptr;
+    const bool inPlace = source && source->bitCount() == 24 && lSrcLeft >= 0 && lSrcTop >= 0 &&
+        std::int64_t(lSrcLeft) + lWidth <= source->width() && std::int64_t(lSrcTop) + lHeight <= source->height();
+    std::unique_ptr<DeviceContext> stretchDc;
+    std::unique_ptr<DIBSection> stretched;  // the subsampled image of the in-place path
+    std::unique_ptr<ScopedSelect> stretchedSelection;
+
     std::int64_t renderedWidth = -1;  // size of the image on the surface, none yet
     std::int64_t renderedHeight = -1;
+    ComponentImage image;
     for (std::size_t c = 0; c < m_components.size(); ++c) {
         JpegComponent& component = m_components[c];
         const ColourRow& colour = kColourConversion[c];
@@ -138,23 +194,50 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
         const std::int64_t hc = ceilDiv(std::int64_t(component.Vi) * lHeight, m_vmax);
         const std::int64_t wc8 = roundUp8(wc);
         const std::int64_t hc8 = roundUp8(hc);
-        component.Coefficients.assign(std::size_t(wc8 * hc8), 0);
+        // Every coefficient is written below; no need to clear them first.
+        component.Coefficients.resize(std::size_t(wc8 * hc8));
 
         const int top = hp - int(hc8);
         // A component of the same size as the one before reads the same pixels, padding
         // included; anything else is drawn anew. The results of the transfers are not checked:
         // what cannot be copied stays as the surface held it.
         if (wc != renderedWidth || hc != renderedHeight) {
-            if (wc == lWidth && hc == lHeight)
-                BitBlt(memoryDc.get(), 0, top, lWidth, lHeight, lHDC, lSrcLeft, lSrcTop, SRCCOPY);
-            else
-                StretchBlt(memoryDc.get(), 0, top, int(wc), int(hc), lHDC, lSrcLeft, lSrcTop, lWidth, lHeight, SRCCOPY);
-            padImage(*surface, top, int(wc), int(hc), int(wc8));
+            if (inPlace && wc == lWidth && hc == lHeight) {
+                image = {source, lSrcLeft, lSrcTop, int(wc), int(hc)};
+            } else if (inPlace) {
+                // Drawn on a fresh surface of the padded size: the stretch and the padding
+                // write every pixel the block loop reads.
+                stretchedSelection.reset();
+                stretched = DIBSection::create(makeBitmapInfo(int(wc8), int(hc8), 24));
+                if (!stretchDc)
+                    stretchDc = CreateCompatibleDC(nullptr);
+                if (!stretched || !stretchDc)
+                    return SampleStatus::NoSurface;
+                stretchedSelection = std::make_unique<ScopedSelect>(stretchDc.get(), stretched.get());
+                SetStretchBltMode(stretchDc.get(), GetStretchBltMode(memoryDc.get()));
+                StretchBlt(stretchDc.get(), 0, 0, int(wc), int(hc), lHDC, lSrcLeft, lSrcTop, lWidth, lHeight, SRCCOPY);
+                padImage(*stretched, 0, int(wc), int(hc), int(wc8));
+                image = {stretched.get(), 0, 0, int(wc), int(hc)};
+            } else {
+                if (wc == lWidth && hc == lHeight)
+                    BitBlt(memoryDc.get(), 0, top, lWidth, lHeight, lHDC, lSrcLeft, lSrcTop, SRCCOPY);
+                else
+                    StretchBlt(memoryDc.get(), 0, top, int(wc), int(hc), lHDC, lSrcLeft, lSrcTop, lWidth, lHeight,
+                        SRCCOPY);
+                padImage(*surface, top, int(wc), int(hc), int(wc8));
+                image = {surface.get(), 0, top, int(wc), int(hc)};
+            }
             renderedWidth = wc;
             renderedHeight = hc;
         }
-        encodeBlocks(*surface, top, int(wc8), int(hc8), colour, m_quantTables[std::size_t(component.Tqi)], m_zigZag,
-            component.Coefficients.data());
+        const std::array<double, 64> scale = rasterScale(m_quantTables[std::size_t(component.Tqi)].FScale, m_zigZag);
+        const int blocksAcross = int(wc8 / 8);
+        const int blocksDown = int(hc8 / 8);
+        const bool inRange = forBlockRows(blocksDown, std::int64_t(blocksAcross) * blocksDown, [&](int r0, int r1) {
+            return encodeBlocks(image, r0, r1, blocksAcross, colour, scale, m_zigZag, component.Coefficients.data());
+        });
+        if (!inRange)
+            raiseOverflow();
     }
     return SampleStatus::Sampled;
 }
