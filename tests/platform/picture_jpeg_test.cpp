@@ -321,7 +321,7 @@ TEST(JpegBad, SignatureWithoutAFileIsRefused)
 
 TEST(JpegSample, TheBundledSamplePictureLoads)
 {
-    const auto picture = LoadPicture(std::filesystem::path(TAVRENIX_TEST_DATA) / ".." / ".." / "assets" / "sample.jpg");
+    const auto picture = LoadPicture(std::filesystem::path(TAVRENIX_SOURCE_DIR) / "assets" / "sample.jpg");
     EXPECT_EQ(picture->width(), 800);
     EXPECT_EQ(picture->height(), 600);
     EXPECT_EQ(picture->Handle()->bitCount(), 24);
