@@ -9,8 +9,10 @@
 
 namespace tav {
 
-LogoRun::LogoRun(UserInterface& ui, LogoCutter& cutter, std::filesystem::path applicationFolder)
-    : m_ui(ui), m_cutter(cutter), m_applicationFolder(std::move(applicationFolder))
+LogoRun::LogoRun(UserInterface& ui, LogoCutter& cutter, std::filesystem::path applicationFolder,
+    std::filesystem::path dialogFolder)
+    : m_ui(ui), m_cutter(cutter), m_applicationFolder(std::move(applicationFolder)),
+      m_dialogFolder(dialogFolder.empty() ? m_applicationFolder : std::move(dialogFolder))
 {
 }
 
@@ -41,7 +43,7 @@ RunOutcome LogoRun::MakeStartupLogo(SeasonIndex season, const std::string& pictu
     request.title = logo.saveDialogTitle;
     request.defaultFileName = logo.defaultFileName;
     request.filters = {{std::string(logo.filterDescription), std::string(logo.filterPattern)}};
-    request.initialFolder = m_applicationFolder.string();
+    request.initialFolder = m_dialogFolder.string();
     request.defaultExtension = logo.defaultExtension;
     const std::string destination = m_ui.ShowFileDialog(request);
     if (destination.empty()) {

@@ -51,8 +51,11 @@ struct RunOutcome {
 
 class LogoRun {
 public:
-    // `applicationFolder` holds the intermediate JPEGs and the scratch bitmap.
-    LogoRun(UserInterface& ui, LogoCutter& cutter, std::filesystem::path applicationFolder);
+    // `applicationFolder` holds the intermediate JPEGs and the scratch bitmap; the startup
+    // logo's save dialog starts there too, unless `dialogFolder` names another folder (an
+    // installed program whose application folder fell back to the private cache folder).
+    LogoRun(UserInterface& ui, LogoCutter& cutter, std::filesystem::path applicationFolder,
+        std::filesystem::path dialogFolder = {});
 
     // The make button's dispatch: a startup logo for a season that has one, the "Info"
     // refusal for one that has not, or the loading screens.
@@ -74,6 +77,7 @@ private:
     UserInterface& m_ui;
     LogoCutter& m_cutter;
     std::filesystem::path m_applicationFolder;
+    std::filesystem::path m_dialogFolder;
 };
 
 }  // namespace tav

@@ -266,10 +266,6 @@ void Main::buildControls()
 void Main::setDialogFolder(const std::filesystem::path& folder)
 {
     m_dialogFolder = folder;
-    // The run asks for its destination starting in the application folder; the window's own
-    // dialogs start in this folder instead.
-    if (m_ownUi)
-        m_ownUi->startInsteadOf(m_applicationFolder.string(), folder.string());
 }
 
 void Main::paintEvent(QPaintEvent*)
@@ -365,7 +361,7 @@ void Main::run(SeasonIndex season, const QString& picturePath)
         return;
     WaitCursor wait;
     try {
-        LogoRun logoRun(*m_ui, *logoCutter, m_applicationFolder);
+        LogoRun logoRun(*m_ui, *logoCutter, m_applicationFolder, m_dialogFolder);
         logoRun.make(season, type, toLocalPath(picturePath));
     } catch (const std::bad_alloc&) {
         m_ui->showMessage(str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical);

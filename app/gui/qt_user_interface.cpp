@@ -127,19 +127,10 @@ std::string QtUserInterface::finish(const QFileDialog& dialog, int result)
     return toLocalPath(chosen.first());
 }
 
-void QtUserInterface::startInsteadOf(std::string folder, std::string instead)
-{
-    m_replacedFolder = std::move(folder);
-    m_startFolder = std::move(instead);
-}
-
 std::string QtUserInterface::ShowFileDialog(const FileDialogRequest& request)
 {
     ArrowWhileAsking arrow;
-    FileDialogRequest shown = request;
-    if (!m_replacedFolder.empty() && shown.initialFolder == m_replacedFolder)
-        shown.initialFolder = m_startFolder;
-    const std::unique_ptr<QFileDialog> dialog = makeFileDialog(shown, m_owner);
+    const std::unique_ptr<QFileDialog> dialog = makeFileDialog(request, m_owner);
     const int result = dialog->exec();
     return finish(*dialog, result);
 }

@@ -25,7 +25,6 @@ public:
     explicit QtUserInterface(QWidget* owner) : m_owner(owner) { }
 
     // A file dialog asked to start in `folder` starts in `instead`.
-    void startInsteadOf(std::string folder, std::string instead);
 
     std::string ShowFileDialog(const FileDialogRequest& request) override;
     std::string BrowseForFolder(const std::string& title) override;
@@ -37,8 +36,6 @@ private:
     std::string finish(const QFileDialog& dialog, int result);
 
     QWidget* m_owner;
-    std::string m_replacedFolder;
-    std::string m_startFolder;
 };
 
 // A filter as Qt shows and applies it: the description, then the patterns in brackets

@@ -137,6 +137,16 @@ TEST_F(LogoRunTest, StartupLogoAsksWhereToSaveAndWritesOne256x195Container)
     EXPECT_EQ(user.messages.back().text, logo.completionText);
 }
 
+TEST_F(LogoRunTest, TheSaveDialogStartsInTheDialogFolderWhenOneIsGiven)
+{
+    LogoRun run(user, *cutter, work, dir / "pictures");
+    ASSERT_EQ(run.make(0, LogoType::StartupLogo, picture.string()).status, RunOutcome::Status::Done);
+    ASSERT_EQ(user.fileDialogs.size(), 1u);
+    EXPECT_EQ(user.fileDialogs[0].initialFolder, (dir / "pictures").string());
+    // The intermediates still go to the application folder.
+    EXPECT_EQ(namesIn(work), std::set<std::string>{pathIn("", kScratchBitmapName).string()});
+}
+
 TEST_F(LogoRunTest, NoStartupLogoForTheNewestSeasonsOnlyTheInfoMessage)
 {
     for (int s : {2, 3}) {

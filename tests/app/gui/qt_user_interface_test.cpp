@@ -93,24 +93,18 @@ TEST(FileDialog, IsSetUpFromTheRequest)
     }
 }
 
-// An installed program's work folder is replaced by the user's folder as the place to start.
-TEST(FileDialog, StartsInsteadOfTheReplacedFolder)
+TEST(FileDialog, StartsInTheRequestedFolder)
 {
     TempDir dir;
-    fs::create_directories(dir / "work");
     fs::create_directories(dir / "pictures");
     QtUserInterface ui(nullptr);
-    ui.startInsteadOf((dir / "work").string(), (dir / "pictures").string());
-    for (const auto& [asked, shown] :
-        {std::pair {dir / "work", dir / "pictures"}, std::pair {dir.path(), dir.path()}}) {
-        std::string started;
-        whenModal<QFileDialog>([&](QFileDialog* d) {
-            started = d->directory().absolutePath().toStdString();
-            d->reject();
-        });
-        ui.ShowFileDialog(saveRequest(asked));
-        EXPECT_EQ(started, shown.string());
-    }
+    std::string started;
+    whenModal<QFileDialog>([&](QFileDialog* d) {
+        started = d->directory().absolutePath().toStdString();
+        d->reject();
+    });
+    ui.ShowFileDialog(saveRequest(dir / "pictures"));
+    EXPECT_EQ(started, (dir / "pictures").string());
 }
 
 TEST(FileDialog, CancelGivesTheEmptyString)
