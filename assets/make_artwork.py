@@ -27,6 +27,8 @@ import sys
 import tempfile
 import zlib
 
+from procedural import hash2, mix, ridge, smoothstep
+
 BACKGROUND_SIZE = (993, 793)
 VISIBLE_SIZE = (743, 468)
 HEADER_HEIGHT = 51
@@ -35,48 +37,8 @@ ICON_SIZE = (32, 32)
 JPEG_QUALITY = 92
 
 
-def hash2(x, y, seed):
-    """A 32-bit integer hash of a lattice point, as a float in [0, 1)."""
-    h = (x * 374761393 + y * 668265263 + seed * 2147483647) & 0xFFFFFFFF
-    h = ((h ^ (h >> 13)) * 1274126177) & 0xFFFFFFFF
-    h ^= h >> 16
-    return h / 4294967296.0
-
-
 def clamp8(v):
     return 0 if v < 0 else 255 if v > 255 else int(v + 0.5)
-
-
-def mix(a, b, t):
-    return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
-
-
-def smoothstep(e0, e1, x):
-    t = min(1.0, max(0.0, (x - e0) / (e1 - e0)))
-    return t * t * (3.0 - 2.0 * t)
-
-
-def ridge(width, base, rough, seed, levels=10):
-    """A mountain outline by midpoint displacement: one height (row, fractional) per column."""
-    n = 1 << levels
-    points = [0.0] * (n + 1)
-    points[0] = base + (hash2(0, 0, seed) - 0.5) * rough
-    points[n] = base + (hash2(n, 0, seed) - 0.5) * rough
-    step, amount = n, rough
-    while step > 1:
-        half = step // 2
-        for i in range(half, n, step):
-            mid = (points[i - half] + points[i + half]) / 2.0
-            points[i] = mid + (hash2(i, step, seed) - 0.5) * amount
-        step = half
-        amount *= 0.58
-    out = []
-    for x in range(width):
-        t = x * n / (width - 1)
-        i = min(int(t), n - 1)
-        f = t - i
-        out.append(points[i] + (points[i + 1] - points[i]) * f)
-    return out
 
 
 # Background ----------------------------------------------------------------------------------
@@ -114,7 +76,7 @@ def draw_background():
     rows = [[sky(x, y, visible_height) for x in range(width)] for y in range(height)]
 
     # Stars: brighter and denser high up, none below the far range's lowest ridge.
-    far = ridge(width, *RANGES[0][:3])
+    far = ridge(width, *RANGES[0][:3], levels=10, decay=0.58)
     for i in range(STAR_COUNT):
         sx = hash2(i, 1, 5) * width
         sy = HEADER_HEIGHT + (hash2(i, 2, 5) ** 1.6) * (visible_height * 0.72)
@@ -133,7 +95,7 @@ def draw_background():
 
     # Mountains, far to near; the ridge pixel is covered by its fractional part.
     for base, rough, seed, ridge_colour, foot_colour in RANGES:
-        line = ridge(width, base, rough, seed)
+        line = ridge(width, base, rough, seed, levels=10, decay=0.58)
         for x in range(width):
             top = line[x]
             first = max(0, int(math.floor(top)))

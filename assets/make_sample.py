@@ -16,19 +16,13 @@ import subprocess
 import sys
 import tempfile
 
+from procedural import hash2, mix, ridge
+
 WIDTH = 800
 HEIGHT = 600
 HORIZON = 372          # first row of water
 SUN_X, SUN_Y, SUN_R = 548.0, 268.0, 34.0
 QUALITY = 90
-
-
-def hash2(x, y, seed):
-    """A 32-bit integer hash of a lattice point, as a float in [0, 1)."""
-    h = (x * 374761393 + y * 668265263 + seed * 2147483647) & 0xFFFFFFFF
-    h = ((h ^ (h >> 13)) * 1274126177) & 0xFFFFFFFF
-    h ^= h >> 16
-    return h / 4294967296.0
 
 
 def smooth(t):
@@ -59,33 +53,6 @@ def fbm(x, y, seed, octaves):
     return total / norm
 
 
-def ridge(base, rough, seed, levels=9):
-    """A hill outline by midpoint displacement: one height (row) per column."""
-    n = 1 << levels
-    points = [0.0] * (n + 1)
-    points[0] = base + (hash2(0, 0, seed) - 0.5) * rough
-    points[n] = base + (hash2(n, 0, seed) - 0.5) * rough
-    step, amount = n, rough
-    while step > 1:
-        half = step // 2
-        for i in range(half, n, step):
-            mid = (points[i - half] + points[i + half]) / 2.0
-            points[i] = mid + (hash2(i, step, seed) - 0.5) * amount
-        step = half
-        amount *= 0.55
-    out = []
-    for x in range(WIDTH):
-        t = x * n / (WIDTH - 1)
-        i = min(int(t), n - 1)
-        f = t - i
-        out.append(points[i] * (1.0 - f) + points[i + 1] * f)
-    return out
-
-
-def mix(c1, c2, t):
-    return tuple(a + (b - a) * t for a, b in zip(c1, c2))
-
-
 def clamp_byte(v):
     return 0 if v < 0 else 255 if v > 255 else int(v + 0.5)  # half up; inputs are never negative halves
 
@@ -112,8 +79,8 @@ def sky_colour(x, y):
 
 def draw_land():
     """Rows 0 .. HORIZON - 1: sky, far hills, near hills. A list of rows of (r, g, b) floats."""
-    far = ridge(HORIZON - 110.0, 120.0, 3)
-    near = ridge(HORIZON - 48.0, 70.0, 11)
+    far = ridge(WIDTH, HORIZON - 110.0, 120.0, 3, levels=9, decay=0.55)
+    near = ridge(WIDTH, HORIZON - 48.0, 70.0, 11, levels=9, decay=0.55)
     rows = []
     for y in range(HORIZON):
         row = []
