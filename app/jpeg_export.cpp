@@ -3,6 +3,7 @@
 #include "app/production_table.h"
 #include "image/c_image.h"
 #include "jpeg/cjpeg.h"
+#include "platform/device_context.h"
 #include "platform/picture.h"
 #include "platform/run_time_error.h"
 
@@ -32,16 +33,35 @@ void ExportJpeg(const DIBSection& surface, const std::filesystem::path& jpegPath
 
     const std::filesystem::path scratch = pathIn(applicationFolder, kScratchBitmapName);
     SavePicture(surface, scratch);
-    std::unique_ptr<Picture> picture = LoadPicture(scratch);
-    auto image = std::make_unique<cImage>();
-    if (!image->CopyStdPicture(*picture))
-        exportFailed(jpegPath, "the surface cannot be copied into a pixel buffer");
-    picture.reset();
 
     auto jpeg = std::make_unique<cJpeg>();
     jpeg->Quality(kExportQuality);
     jpeg->Comment(std::string(kExportComment));
-    if (jpeg->SampleHDC(image->hDC(), image->Width(), image->Height(), 0, 0) != cJpeg::SampleStatus::Sampled)
+    cJpeg::SampleStatus sampled = cJpeg::SampleStatus::NoSurface;
+    if (surface.bitCount() == 24) {
+        // The scratch bitmap holds exactly the surface's 24-bit pixels, and a pixel buffer
+        // loaded from it holds them again, so the encoder samples the surface itself: the same
+        // JPEG, without reading the file back and copying the pixels twice. The surface is only
+        // read, through a view of its memory selected into a context of its own.
+        BITMAPINFO info{};
+        info.bmiHeader = surface.header();
+        const std::unique_ptr<DIBSection> view =
+            DIBSection::wrap(info, const_cast<std::uint8_t*>(surface.bits()), surface.height());
+        const std::unique_ptr<DeviceContext> dc = CreateCompatibleDC(nullptr);
+        if (!view || !dc)
+            exportFailed(jpegPath, "not enough memory to sample the picture");
+        const ScopedSelect selected(dc.get(), view.get());
+        if (selected.ok())
+            sampled = jpeg->SampleHDC(dc.get(), view->width(), view->height(), 0, 0);
+    } else {
+        std::unique_ptr<Picture> picture = LoadPicture(scratch);
+        auto image = std::make_unique<cImage>();
+        if (!image->CopyStdPicture(*picture))
+            exportFailed(jpegPath, "the surface cannot be copied into a pixel buffer");
+        picture.reset();
+        sampled = jpeg->SampleHDC(image->hDC(), image->Width(), image->Height(), 0, 0);
+    }
+    if (sampled != cJpeg::SampleStatus::Sampled)
         exportFailed(jpegPath, "not enough memory to sample the picture");
     switch (jpeg->SaveFile(jpegPath)) {
     case cJpeg::SaveStatus::Written: return;

@@ -1,7 +1,8 @@
 // The export of one drawing surface as a baseline JPEG at quality 100 with the fixed comment.
-// The surface goes through the scratch bitmap in the application folder (saved as a bitmap
-// file, loaded back as a picture and copied into a new pixel buffer), and a new encoder
-// samples the whole buffer and writes the file.
+// The surface is saved as the scratch bitmap in the application folder, and a new encoder
+// samples the whole surface and writes the file: the JPEG that loading the scratch bitmap into
+// a new pixel buffer and sampling that would give (which is what happens for a surface that is
+// not 24 bits deep).
 #pragma once
 
 #include "platform/dib.h"

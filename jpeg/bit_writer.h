@@ -4,9 +4,10 @@
 // followed by a stuffed 0x00 (B.1.1.5), and the last byte of a segment is completed with
 // 1-bits (F.1.2.3). The writer keeps up to 7 pending bits plus the current code in a 64-bit
 // accumulator and emits whole bytes; it produces the same bytes as setting one bit at a time
-// under a moving mask.
+// under a moving mask. Bytes are staged in a small array and appended to the buffer in blocks.
 #pragma once
 
+#include "platform/memory_advice.h"
 #include "platform/run_time_error.h"
 
 #include <cstddef>
@@ -15,29 +16,40 @@
 
 namespace tav {
 
-// A byte array of fixed size, filled front to back. Writing past its end raises error 9.
+// A byte array of fixed size, filled front to back. Writing past its end raises error 9. Only
+// the bytes written are ever touched: the array's memory is reserved, not cleared, so a buffer
+// sized for the worst case costs nothing for the room it does not use.
 class OutputBuffer {
 public:
     explicit OutputBuffer(std::size_t size)
-        : m_bytes(size)
+        : m_size(size)
     {
+        m_bytes.reserve(size);
+        adviseHugePages(m_bytes.data(), size);
     }
 
     void put(std::uint8_t byte)
     {
-        if (m_position >= m_bytes.size())
+        if (m_bytes.size() >= m_size)
             raiseSubscriptOutOfRange();
-        m_bytes[m_position++] = byte;
+        m_bytes.push_back(byte);
     }
     void put16(unsigned value)
     {
         put(std::uint8_t(value >> 8));
         put(std::uint8_t(value));
     }
+    // Appends `count` bytes at once.
+    void append(const std::uint8_t* bytes, std::size_t count)
+    {
+        if (count > m_size - m_bytes.size())
+            raiseSubscriptOutOfRange();
+        m_bytes.insert(m_bytes.end(), bytes, bytes + count);
+    }
     // Rewrites two bytes already written (a segment length).
     void patch16(std::size_t at, unsigned value)
     {
-        if (at + 2 > m_position)
+        if (at + 2 > m_bytes.size())
             raiseSubscriptOutOfRange();
         m_bytes[at] = std::uint8_t(value >> 8);
         m_bytes[at + 1] = std::uint8_t(value);
@@ -45,24 +57,20 @@ public:
     // Moves the write position forward over bytes that a later patch fills.
     void skip(std::size_t count)
     {
-        if (count > m_bytes.size() - m_position)
+        if (count > m_size - m_bytes.size())
             raiseSubscriptOutOfRange();
-        m_position += count;
+        m_bytes.resize(m_bytes.size() + count);
     }
 
-    std::size_t position() const { return m_position; }
-    std::size_t size() const { return m_bytes.size(); }
+    std::size_t position() const { return m_bytes.size(); }
+    std::size_t size() const { return m_size; }
     // The bytes written so far; the rest of the buffer is dropped.
-    std::vector<std::uint8_t> takeWritten()
-    {
-        m_bytes.resize(m_position);
-        return std::move(m_bytes);
-    }
+    std::vector<std::uint8_t> takeWritten() { return std::move(m_bytes); }
     const std::uint8_t* data() const { return m_bytes.data(); }
 
 private:
-    std::vector<std::uint8_t> m_bytes;
-    std::size_t m_position = 0;
+    std::vector<std::uint8_t> m_bytes;  // the bytes written; capacity m_size
+    std::size_t m_size;
 };
 
 class BitWriter {
@@ -71,6 +79,9 @@ public:
         : m_out(out)
     {
     }
+    ~BitWriter() = default;
+    BitWriter(const BitWriter&) = delete;
+    BitWriter& operator=(const BitWriter&) = delete;
 
     // Writes the low `length` bits of `value` (0 to 32 bits), the highest of them first.
     void write(std::uint32_t value, int length)
@@ -80,27 +91,44 @@ public:
         while (m_pending >= 8) {
             m_pending -= 8;
             const auto byte = std::uint8_t(m_accumulator >> m_pending);
-            m_out.put(byte);
+            m_stage[m_staged++] = byte;
             if (byte == 0xFF)
-                m_out.put(0x00);
+                m_stage[m_staged++] = 0x00;
         }
+        // The buffer's end is where it always was: a byte that does not fit raises at once.
+        if (m_staged > m_out.size() - m_out.position())
+            raiseSubscriptOutOfRange();
+        // Room for the next call's bytes (at most 5 with their stuffing 10) is kept.
+        if (m_staged > kStageBytes - 16)
+            drain();
     }
 
-    // Completes a partial last byte with 1-bits.
+    // Completes a partial last byte with 1-bits and hands every byte to the buffer.
     void flush()
     {
         if (m_pending > 0) {
             const int fill = 8 - m_pending;
             write(std::uint32_t(lowMask(fill)), fill);
         }
+        drain();
     }
 
 private:
+    static constexpr std::size_t kStageBytes = 4096;
     static std::uint64_t lowMask(int length) { return (std::uint64_t(1) << length) - 1; }
+
+    void drain()
+    {
+        m_out.append(m_stage, m_staged);
+        m_staged = 0;
+    }
 
     OutputBuffer& m_out;
     std::uint64_t m_accumulator = 0;  // bits above the pending ones have been written already
     int m_pending = 0;  // 0 to 7 between calls
+    // Whole bytes go to a small staging area first and to the buffer in blocks.
+    std::uint8_t m_stage[kStageBytes];
+    std::size_t m_staged = 0;
 };
 
 }  // namespace tav

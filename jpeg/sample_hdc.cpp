@@ -16,6 +16,7 @@
 #include "jpeg/quantize.h"
 #include "platform/device_context.h"
 #include "platform/dib.h"
+#include "platform/memory_advice.h"
 #include "platform/run_time_error.h"
 #include "platform/transfer.h"
 
@@ -194,7 +195,13 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
         const std::int64_t hc = ceilDiv(std::int64_t(component.Vi) * lHeight, m_vmax);
         const std::int64_t wc8 = roundUp8(wc);
         const std::int64_t hc8 = roundUp8(hc);
-        // Every coefficient is written below; no need to clear them first.
+        // A large array is new memory: huge pages make its first touch cheap.
+        if (component.Coefficients.capacity() < std::size_t(wc8 * hc8)) {
+            component.Coefficients.clear();
+            component.Coefficients.shrink_to_fit();
+            component.Coefficients.reserve(std::size_t(wc8 * hc8));
+            adviseHugePages(component.Coefficients.data(), std::size_t(wc8 * hc8) * sizeof(std::int16_t));
+        }
         component.Coefficients.resize(std::size_t(wc8 * hc8));
 
         const int top = hp - int(hc8);
@@ -209,6 +216,8 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
                 // write every pixel the block loop reads.
                 stretchedSelection.reset();
                 stretched = DIBSection::create(makeBitmapInfo(int(wc8), int(hc8), 24));
+                if (stretched)
+                    adviseHugePages(stretched->bits(), stretched->sizeImage());
                 if (!stretchDc)
                     stretchDc = CreateCompatibleDC(nullptr);
                 if (!stretched || !stretchDc)

@@ -1,7 +1,7 @@
 // tavrenix-cli encode [--quality Q] [--sampling H1xV1,H2xV2,H3xV3 | --grey] [--comment TEXT]
 //                     PICTURE OUT.jpg
-// Encodes one picture with the project's own baseline encoder: the picture is loaded by the
-// platform's picture loader, copied into a 24-bit buffer, sampled whole at (0, 0) and saved.
+// Encodes one picture with the project's own baseline encoder: the picture is read by the
+// platform's picture reader into a 24-bit buffer, sampled whole at (0, 0) and saved.
 // Settings left out are the encoder's own defaults (quality 75, sampling 2x2,1x1,1x1, no
 // comment). An existing OUT is never replaced.
 #include "app/cli/commands.h"
@@ -9,11 +9,13 @@
 #include "jpeg/cjpeg.h"
 #include "platform/device_context.h"
 #include "platform/dib.h"
-#include "platform/picture.h"
+#include "platform/memory_advice.h"
+#include "platform/picture_reader.h"
 #include "platform/run_time_error.h"
 #include "platform/transfer.h"
 
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -57,7 +59,9 @@ std::optional<SamplingFactors> parseSampling(const std::string& text)
     return factors;
 }
 
-// Loads the picture into a 24-bit DIB section selected into a memory context of its own.
+// Reads the picture into a 24-bit DIB section selected into a memory context of its own, row by
+// row: the file is never held in memory besides the bitmap (a BMP's rows go from the file
+// straight into it), and the rows are what copying the loaded picture into 24 bits would give.
 struct Buffer24 {
     std::unique_ptr<DeviceContext> dc;
     std::unique_ptr<DIBSection> bitmap;
@@ -66,21 +70,21 @@ struct Buffer24 {
 
 Buffer24 loadInto24Bit(const std::string& path)
 {
-    const std::unique_ptr<Picture> picture = LoadPicture(path);
+    const std::unique_ptr<PictureReader> reader = PictureReader::open(path);
     Buffer24 buffer;
     buffer.dc = CreateCompatibleDC(nullptr);
-    const BITMAPINFO info = makeBitmapInfo(picture->width(), picture->height(), 24);
+    const BITMAPINFO info = makeBitmapInfo(reader->width(), reader->height(), 24);
     void* bits = nullptr;
     buffer.bitmap = CreateDIBSection(buffer.dc.get(), &info, DIB_RGB_COLORS, &bits);
     if (!buffer.dc || !buffer.bitmap)
         throw RunTimeError(kErrPathFileAccess, path + ": the picture is too large for a 24-bit buffer");
+    adviseHugePages(bits, buffer.bitmap->sizeImage());
     buffer.selected = std::make_unique<ScopedSelect>(buffer.dc.get(), buffer.bitmap.get());
-
-    const std::unique_ptr<DeviceContext> pictureDc = CreateCompatibleDC(nullptr);
-    const ScopedSelect pictureSelected(pictureDc.get(), picture->Handle());
-    if (!buffer.selected->ok() || !pictureSelected.ok() ||
-        !BitBlt(buffer.dc.get(), 0, 0, picture->width(), picture->height(), pictureDc.get(), 0, 0, SRCCOPY))
+    if (!buffer.selected->ok())
         throw RunTimeError(kErrPathFileAccess, path + ": the picture could not be copied into a 24-bit buffer");
+    const std::size_t rowBytes = std::size_t(reader->width()) * 3;
+    for (int y = 0; y < reader->height(); ++y)
+        std::memcpy(buffer.bitmap->row(y), reader->row(y), rowBytes);
     return buffer;
 }
 
