@@ -92,6 +92,8 @@ std::string describeReadError(const RunTimeError& error, const clsImage& info)
 
 std::uint8_t clsImage::b(std::int64_t offset) const
 {
+    if (!m_wholeFile && offset >= std::int64_t(m_fileBytes.size()))
+        loadRest();
     if (offset < 0 || offset >= std::int64_t(m_fileBytes.size()))
         raiseSubscriptOutOfRange();
     return m_fileBytes[std::size_t(offset)];
@@ -129,6 +131,14 @@ std::int32_t clsImage::ReadLongBE(std::int64_t offset) const
     return std::int32_t(v);
 }
 
+namespace {
+
+// The headers of nearly every file lie within its first bytes; anything further (a TIFF
+// directory, a JPEG frame header behind large metadata) is read when it is asked for.
+constexpr std::streamoff kHeaderBytes = 64 * 1024;
+
+}  // namespace
+
 void clsImage::ReadImageInfo(const fs::path& sFileName)
 {
     m_width = 0;
@@ -138,6 +148,7 @@ void clsImage::ReadImageInfo(const fs::path& sFileName)
     m_imageType = kImageUnknown;
     m_fileBytes.clear();
     m_fileBytes.shrink_to_fit();
+    m_wholeFile = true;
 
     loadFile(sFileName);
 
@@ -154,6 +165,7 @@ void clsImage::ReadImageInfo(const fs::path& sFileName)
     if (m_imageType != kImageUnknown) {
         m_fileBytes.assign(1, 0);
         m_fileBytes.shrink_to_fit();
+        m_wholeFile = true;
     }
 }
 
@@ -181,13 +193,29 @@ void clsImage::loadFile(const fs::path& path)
         raiseOverflow();
     in.seekg(0, std::ios::beg);
 
-    std::vector<std::uint8_t> bytes(std::size_t(length) + 1, 0);
-    in.read(reinterpret_cast<char*>(bytes.data()), length);
-    if (in.gcount() != length)
+    // The first bytes only, unless they are the whole file; the rest is read when asked for.
+    const bool whole = length <= kHeaderBytes;
+    std::vector<std::uint8_t> bytes(std::size_t(whole ? length + 1 : kHeaderBytes), 0);
+    in.read(reinterpret_cast<char*>(bytes.data()), whole ? length : kHeaderBytes);
+    if (in.gcount() != (whole ? length : kHeaderBytes))
         throw RunTimeError(kErrPathFileAccess, kMsgPathFileAccess);
 
     m_fileSize = std::int32_t(length);
     m_fileBytes = std::move(bytes);
+    m_wholeFile = whole;
+    m_path = path;
+}
+
+// The whole file with the zero byte after it, as loadFile would have read it at once.
+void clsImage::loadRest() const
+{
+    std::ifstream in(m_path, std::ios::binary);
+    std::vector<std::uint8_t> bytes(std::size_t(m_fileSize) + 1, 0);
+    in.read(reinterpret_cast<char*>(bytes.data()), m_fileSize);
+    if (!in || in.gcount() != m_fileSize)
+        throw RunTimeError(kErrPathFileAccess, kMsgPathFileAccess);
+    m_fileBytes = std::move(bytes);
+    m_wholeFile = true;
 }
 
 // The signature tests evaluate all their conditions (no short cut), so each reads every byte

@@ -66,7 +66,14 @@ private:
     std::uint8_t tiffDepth(ByteOrder order, std::int64_t entry) const;
     void searchJpeg();
 
-    std::vector<std::uint8_t> m_fileBytes;
+    void loadRest() const;
+
+    // The file's first bytes, or all of them with the zero byte after them once a read beyond
+    // the first ones needed them (only the JPEG search walks that far): a header reader has no
+    // business copying a picture of many megabytes to look at its first few dozen bytes.
+    mutable std::vector<std::uint8_t> m_fileBytes;
+    mutable bool m_wholeFile = true;
+    std::filesystem::path m_path;
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
     std::uint8_t m_depth = 0;
