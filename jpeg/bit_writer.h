@@ -2,9 +2,10 @@
 //
 // Bits are written most significant first (T.81 F.1.2.3); a byte 0xFF produced by the coder is
 // followed by a stuffed 0x00 (B.1.1.5), and the last byte of a segment is completed with
-// 1-bits (F.1.2.3). The writer keeps up to 7 pending bits plus the current code in a 64-bit
-// accumulator and emits whole bytes; it produces the same bytes as setting one bit at a time
-// under a moving mask. Bytes are staged in a small array and appended to the buffer in blocks.
+// 1-bits (F.1.2.3). The writer gathers bits in a 64-bit buffer and emits them eight bytes at a
+// time, stuffing only where a byte is 0xFF; it produces the same bytes as setting one bit at a
+// time under a moving mask. Bytes are staged in a small array and appended to the buffer in
+// blocks, so a buffer that is too small raises error 9 at the latest when the writer flushes.
 #pragma once
 
 #include "platform/memory_advice.h"
@@ -79,43 +80,71 @@ public:
         : m_out(out)
     {
     }
-    ~BitWriter() = default;
     BitWriter(const BitWriter&) = delete;
     BitWriter& operator=(const BitWriter&) = delete;
 
     // Writes the low `length` bits of `value` (0 to 32 bits), the highest of them first.
     void write(std::uint32_t value, int length)
     {
-        m_accumulator = (m_accumulator << length) | (value & lowMask(length));
-        m_pending += length;
-        while (m_pending >= 8) {
-            m_pending -= 8;
-            const auto byte = std::uint8_t(m_accumulator >> m_pending);
-            m_stage[m_staged++] = byte;
-            if (byte == 0xFF)
-                m_stage[m_staged++] = 0x00;
+        const std::uint64_t bits = value & lowMask(length);
+        if (length < m_free) {
+            m_buffer = (m_buffer << length) | bits;
+            m_free -= length;
+            return;
         }
-        // The buffer's end is where it always was: a byte that does not fit raises at once.
-        if (m_staged > m_out.size() - m_out.position())
-            raiseSubscriptOutOfRange();
-        // Room for the next call's bytes (at most 5 with their stuffing 10) is kept.
-        if (m_staged > kStageBytes - 16)
-            drain();
+        // The buffer fills up: its 64 bits go out as 8 bytes, the rest of the value stays.
+        const int rest = length - m_free;  // m_free is 1 to 32 here
+        emit8((m_buffer << m_free) | (bits >> rest));
+        m_buffer = bits & lowMask(rest);
+        m_free = 64 - rest;
     }
 
     // Completes a partial last byte with 1-bits and hands every byte to the buffer.
     void flush()
     {
-        if (m_pending > 0) {
-            const int fill = 8 - m_pending;
+        const int pending = 64 - m_free;
+        if (pending % 8 != 0) {
+            const int fill = 8 - pending % 8;
             write(std::uint32_t(lowMask(fill)), fill);
         }
+        for (int shift = 64 - m_free - 8; shift >= 0; shift -= 8)
+            stage(std::uint8_t(m_buffer >> shift));
+        m_buffer = 0;
+        m_free = 64;
         drain();
     }
 
 private:
     static constexpr std::size_t kStageBytes = 4096;
-    static std::uint64_t lowMask(int length) { return (std::uint64_t(1) << length) - 1; }
+    static std::uint64_t lowMask(int length)
+    {
+        return length >= 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << length) - 1;
+    }
+
+    void stage(std::uint8_t byte)
+    {
+        m_stage[m_staged++] = byte;
+        if (byte == 0xFF)
+            m_stage[m_staged++] = 0x00;
+    }
+
+    // Eight whole bytes, most significant first. Without a 0xFF among them (by far the common
+    // case) they are stored at once; otherwise one at a time with their stuffed zeros.
+    void emit8(std::uint64_t bytes)
+    {
+        const std::uint64_t inverse = ~bytes;  // a 0xFF byte is a zero byte here
+        const bool hasFF = ((inverse - 0x0101010101010101ULL) & ~inverse & 0x8080808080808080ULL) != 0;
+        if (!hasFF) {
+            for (int i = 0; i < 8; ++i)
+                m_stage[m_staged + std::size_t(i)] = std::uint8_t(bytes >> (56 - 8 * i));
+            m_staged += 8;
+        } else {
+            for (int shift = 56; shift >= 0; shift -= 8)
+                stage(std::uint8_t(bytes >> shift));
+        }
+        if (m_staged > kStageBytes - 16)
+            drain();
+    }
 
     void drain()
     {
@@ -124,8 +153,8 @@ private:
     }
 
     OutputBuffer& m_out;
-    std::uint64_t m_accumulator = 0;  // bits above the pending ones have been written already
-    int m_pending = 0;  // 0 to 7 between calls
+    std::uint64_t m_buffer = 0;  // the bits not yet emitted, in the low 64 - m_free bits
+    int m_free = 64;
     // Whole bytes go to a small staging area first and to the buffer in blocks.
     std::uint8_t m_stage[kStageBytes];
     std::size_t m_staged = 0;

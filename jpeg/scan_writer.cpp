@@ -17,6 +17,9 @@
 #include "jpeg/markers.h"
 
 #include <bit>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstdlib>
 #include <stdexcept>
 
@@ -96,8 +99,40 @@ inline int magnitudeCategory(int value) { return std::bit_width(std::uint32_t(st
 // one's complement in s bits) when negative (F.1.2.1.1). Only the low s bits are written.
 inline std::uint32_t extraBits(int value) { return std::uint32_t(value < 0 ? value - 1 : value); }
 
+}  // namespace
+
+std::uint64_t nonZeroMask(const std::int16_t* block)
+{
+#if defined(__SSE2__)
+    // Eight coefficients per compare; the byte masks of all 64 packed into one word.
+    const __m128i zero = _mm_setzero_si128();
+    std::uint64_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i + 8));
+        const __m128i isZero = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
+        mask |= std::uint64_t(std::uint16_t(~_mm_movemask_epi8(isZero))) << (16 * i);
+    }
+    return mask;
+#else
+    return nonZeroMaskScalar(block);
+#endif
+}
+
+std::uint64_t nonZeroMaskScalar(const std::int16_t* block)
+{
+    std::uint64_t mask = 0;
+    for (int k = 0; k < 64; ++k)
+        mask |= std::uint64_t(block[k] != 0) << k;
+    return mask;
+}
+
+namespace {
+
 // Codes one block: sink.dc(category, extra bits) then sink.ac(symbol, extra-bit count, extra
-// bits) for each AC symbol (F.1.2.1 and F.1.2.2). A null block is a dummy block.
+// bits) for each AC symbol (F.1.2.1 and F.1.2.2). A null block is a dummy block. The AC loop
+// visits only the non-zero coefficients, found from a bit mask of the block; the zeros between
+// them are the runs.
 template <class Sink> inline void codeBlock(const std::int16_t* block, int& predictor, Sink& sink)
 {
     if (block == nullptr) {
@@ -109,23 +144,23 @@ template <class Sink> inline void codeBlock(const std::int16_t* block, int& pred
     predictor = block[0];
     sink.dc(magnitudeCategory(diff), extraBits(diff));
 
-    int run = 0;
-    for (int k = 1; k < 64; ++k) {
-        const int value = block[k];
-        if (value == 0) {
-            ++run;
-            continue;
-        }
+    std::uint64_t mask = nonZeroMask(block) & ~std::uint64_t(1);  // AC coefficients only
+    int last = 0;  // index of the last coefficient coded
+    while (mask != 0) {
+        const int k = std::countr_zero(mask);
+        mask &= mask - 1;
+        int run = k - last - 1;
         while (run > kMaxZeroRun) {
             sink.ac(kZeroRun16, 0, 0);
             run -= 16;
         }
+        const int value = block[k];
         const int size = magnitudeCategory(value);
         sink.ac(run * 16 + size, size, extraBits(value));
-        run = 0;
+        last = k;
     }
     // Trailing zeros end with an end-of-block; no ZRL precedes it.
-    if (run > 0)
+    if (last != 63)
         sink.ac(kEndOfBlock, 0, 0);
 }
 
@@ -327,8 +362,15 @@ void WriteScans(std::span<const ScanComponent> list, int first, int last, const 
             sinks[c].dcCodes = &dcCodes[std::size_t(layouts[c].dcTable)];
             sinks[c].acCodes = &acCodes[std::size_t(layouts[c].acTable)];
         }
-        walkScan(layouts, geometry,
-            [&](std::size_t c, const std::int16_t* block) { codeBlock(block, predictors[c], sinks[c]); });
+        walkScan(layouts, geometry, [&](std::size_t c, const std::int16_t* block) {
+            // A copy in locals: the compiler keeps its pointers in registers instead of loading
+            // them again after every byte the writer stores.
+            WritingSink sink = sinks[c];
+            int predictor = predictors[c];
+            codeBlock(block, predictor, sink);
+            predictors[c] = predictor;
+            sinks[c].missingCode = sink.missingCode;
+        });
         writer.flush();
         for (const WritingSink& sink : sinks) {
             if (sink.missingCode)

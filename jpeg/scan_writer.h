@@ -63,6 +63,11 @@ std::int64_t OptimizeTables(std::span<const ScanComponent> list, int first, int 
 void WriteScans(std::span<const ScanComponent> list, int first, int last, const ScanGeometry& geometry,
     const HuffmanTableSet& dcTables, const HuffmanTableSet& acTables, OutputBuffer& out);
 
+// Bit k set when coefficient k (zigzag order) of the 64 at `block` is not zero: the coder walks
+// only the set bits. The vector form and its scalar twin give the same mask.
+std::uint64_t nonZeroMask(const std::int16_t* block);
+std::uint64_t nonZeroMaskScalar(const std::int16_t* block);
+
 // The symbols and extra bits of one block in zigzag order (T.81 F.1.2), as (symbol, extra-bit
 // count, extra bits) triples, DC first: a reference view of the coder for tests and tools.
 struct CodedSymbol {

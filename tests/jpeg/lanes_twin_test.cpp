@@ -4,6 +4,7 @@
 #include "jpeg/forward_dct.h"
 #include "jpeg/quant_tables.h"
 #include "jpeg/quantize.h"
+#include "jpeg/scan_writer.h"
 #include "platform/run_time_error.h"
 
 #include <gtest/gtest.h>
@@ -91,6 +92,24 @@ TEST(LanesTwin, TiesGoToEvenAndOverflowIsReported)
     EXPECT_THROW(QuantizeBlock(block, fScale, zigZag, scalar), RunTimeError);
     block[17] = 65534.0f;  // 32767 fits
     EXPECT_TRUE(quantizeBlockLanes(block, scale, zigZag, lanes));
+}
+
+TEST(LanesTwin, TheVectorisedNonZeroMaskGivesTheScalarMask)
+{
+    std::mt19937 random(99);
+    for (int n = 0; n < 20000; ++n) {
+        std::int16_t block[64];
+        // From all zeros to all set, with the extremes of the 16-bit range.
+        const unsigned density = unsigned(n % 65);
+        for (std::int16_t& v : block) {
+            const unsigned pick = unsigned(random());
+            v = pick % 64 < density ? std::int16_t(pick % 3 == 0 ? -32768
+                                              : pick % 3 == 1    ? 32767
+                                                                 : int(pick % 2047) - 1023)
+                                    : 0;
+        }
+        ASSERT_EQ(nonZeroMask(block), nonZeroMaskScalar(block)) << "block " << n;
+    }
 }
 
 }  // namespace

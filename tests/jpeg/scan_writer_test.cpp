@@ -200,7 +200,7 @@ TEST(BitWriter, MatchesTheBitAtATimeWriter)
         const int writes = int(random() % 300);
         // Mostly 1-bits so that 0xFF bytes are common.
         for (int i = 0; i < writes; ++i) {
-            const int length = int(random() % 27);
+            const int length = int(random() % 28);
             const std::uint32_t value = (random() % 4 == 0) ? std::uint32_t(random()) : 0xFFFFFFFFu;
             reference.writeBits(length == 0 ? 0 : 1 << (length - 1), int(value));
             writer.write(value, length);
@@ -234,6 +234,7 @@ TEST(BitWriter, WritingPastTheEndRaisesError9)
     BitWriter writer(buffer);
     try {
         writer.write(0xFF, 8);  // the byte fits, its stuffed 0 does not
+        writer.flush();
         FAIL() << "no error";
     } catch (const RunTimeError& e) {
         EXPECT_EQ(e.number(), kErrSubscriptOutOfRange);
