@@ -114,7 +114,7 @@ bool encodeBlocks(const ComponentImage& image, int rowBegin, int rowEnd, int blo
 }
 
 // Below this many blocks a second thread costs more than it saves.
-constexpr std::int64_t kParallelBlocks = 512;
+constexpr std::int64_t kParallelBlocks = 2048;
 
 // Runs work(rowBegin, rowEnd) over block rows [0, rows): the upper half on a second thread when
 // the component is large enough. Each block's coefficients depend on its own samples only, so

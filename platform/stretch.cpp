@@ -142,8 +142,9 @@ using RowFetch = std::function<const std::uint8_t*(std::int64_t r)>;
 // Output rows are made in batches: the fetching thread gathers every source row a batch needs,
 // then each thread makes its share of the batch's columns.
 constexpr int kBatchRows = 8;
-// Below this many weighted source pixels a second thread costs more than it saves.
-constexpr std::int64_t kParallelWork = 200'000;
+// Below this many weighted source pixels a second thread costs more than it saves (starting it
+// and meeting it twice per batch take tens of microseconds, more on a busy machine).
+constexpr std::int64_t kParallelWork = 2'000'000;
 
 // Source rows spanned by the widest batch: how many rows a streamed source must keep.
 int batchSpan(const AxisWeights& ay)
