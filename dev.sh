@@ -14,9 +14,16 @@ PACKAGES=(
   clang libclang-rt-14-dev e2fsprogs util-linux
 )
 
+# Only ./dev.sh bench needs these: the peers it is compared with (libjpeg-turbo's cjpeg and djpeg
+# come with the packages above), the libvips headers its peer pipeline is built against, and the
+# tools that time the runs and measure their memory. The tests and CI do without them.
+BENCH_PACKAGES=(hyperfine libvips-tools libvips-dev imagemagick python3 python3-pil time)
+
+# deps [PACKAGE...]: installs the packages that are missing (default: PACKAGES).
 deps() {
-  local missing=()
-  for p in "${PACKAGES[@]}"; do
+  local missing=() wanted=("$@")
+  [ ${#wanted[@]} -gt 0 ] || wanted=("${PACKAGES[@]}")
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -80,7 +87,8 @@ usage: ./dev.sh COMMAND
   build   configure and build the debug preset (tests included)
   test    build and run every test through CTest
   demo    build and run the main job on the bundled sample picture
-  bench   build the release preset and run the benchmarks
+  bench   build the release preset, compare tavrenix-cli with its peers (cjpeg, libvips,
+          ImageMagick, Pillow) and run the benchmarks of the hot paths
   asan    build the ASan + UBSan preset (no Qt) and run its tests
   fuzz SECONDS [TARGET...]
           build the libFuzzer targets (clang, ASan + UBSan) and run each for SECONDS;
@@ -125,10 +133,20 @@ case "$cmd" in
     fuzz "$@"
     ;;
   bench)
+    # ./dev.sh bench [compare.py options, e.g. --runs 5 --only season]
     deps
-    build release
+    deps "${BENCH_PACKAGES[@]}"
+    build release tavrenix-cli make_bench_picture encoder_bench hot_paths_bench
+    mkdir -p build/bench-data
+    # The libvips peer is a small C program against the installed libvips.
+    cc -O2 -o build/bench-data/vips_cut bench/peers/vips_cut.c $(pkg-config --cflags --libs vips)
+    /usr/bin/python3 bench/compare.py --cli build/release/app/cli/tavrenix-cli \
+      --picture-maker build/release/bench/make_bench_picture --vips-cut build/bench-data/vips_cut \
+      --data build/bench-data "$@"
+    echo
+    echo "Hot paths (Google Benchmark):"
     for b in build/release/bench/*_bench; do
-      [ -x "$b" ] && "$b" "$@"
+      [ -x "$b" ] && TAVRENIX_BENCH_DATA=build/bench-data "$b"
     done
     ;;
   *) usage; exit 2 ;;
