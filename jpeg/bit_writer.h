@@ -74,14 +74,18 @@ private:
     std::size_t m_size;
 };
 
-class BitWriter {
+// Stuffing::Yes is the writer of entropy-coded segments. Stuffing::No writes the plain bits,
+// for a part of a segment coded apart and appended to the segment later with writeBytes.
+enum class Stuffing { Yes, No };
+
+template <Stuffing Stuff> class BasicBitWriter {
 public:
-    explicit BitWriter(OutputBuffer& out)
+    explicit BasicBitWriter(OutputBuffer& out)
         : m_out(out)
     {
     }
-    BitWriter(const BitWriter&) = delete;
-    BitWriter& operator=(const BitWriter&) = delete;
+    BasicBitWriter(const BasicBitWriter&) = delete;
+    BasicBitWriter& operator=(const BasicBitWriter&) = delete;
 
     // Writes the low `length` bits of `value` (0 to 32 bits), the highest of them first.
     void write(std::uint32_t value, int length)
@@ -99,6 +103,19 @@ public:
         m_free = 64 - rest;
     }
 
+    // Writes `count` bytes as 8 bits each, wherever the current bit position is.
+    void writeBytes(const std::uint8_t* bytes, std::size_t count)
+    {
+        std::size_t i = 0;
+        for (; i + 4 <= count; i += 4) {
+            const std::uint32_t word = std::uint32_t(bytes[i]) << 24 | std::uint32_t(bytes[i + 1]) << 16 |
+                std::uint32_t(bytes[i + 2]) << 8 | bytes[i + 3];
+            write(word, 32);
+        }
+        for (; i < count; ++i)
+            write(bytes[i], 8);
+    }
+
     // Completes a partial last byte with 1-bits and hands every byte to the buffer.
     void flush()
     {
@@ -107,7 +124,17 @@ public:
             const int fill = 8 - pending % 8;
             write(std::uint32_t(lowMask(fill)), fill);
         }
-        for (int shift = 64 - m_free - 8; shift >= 0; shift -= 8)
+        finish(m_tailValue, m_tailBits);
+    }
+
+    // Hands every whole byte to the buffer and gives back the bits of a partial last byte
+    // (`bits` of them, 0 to 7, in the low bits of `value`).
+    void finish(std::uint32_t& value, int& bits)
+    {
+        const int pending = 64 - m_free;
+        bits = pending % 8;
+        value = std::uint32_t(m_buffer & lowMask(bits));
+        for (int shift = pending - 8; shift >= bits; shift -= 8)
             stage(std::uint8_t(m_buffer >> shift));
         m_buffer = 0;
         m_free = 64;
@@ -124,7 +151,7 @@ private:
     void stage(std::uint8_t byte)
     {
         m_stage[m_staged++] = byte;
-        if (byte == 0xFF)
+        if (Stuff == Stuffing::Yes && byte == 0xFF)
             m_stage[m_staged++] = 0x00;
     }
 
@@ -134,7 +161,7 @@ private:
     {
         const std::uint64_t inverse = ~bytes;  // a 0xFF byte is a zero byte here
         const bool hasFF = ((inverse - 0x0101010101010101ULL) & ~inverse & 0x8080808080808080ULL) != 0;
-        if (!hasFF) {
+        if (Stuff == Stuffing::No || !hasFF) {
             for (int i = 0; i < 8; ++i)
                 m_stage[m_staged + std::size_t(i)] = std::uint8_t(bytes >> (56 - 8 * i));
             m_staged += 8;
@@ -158,6 +185,11 @@ private:
     // Whole bytes go to a small staging area first and to the buffer in blocks.
     std::uint8_t m_stage[kStageBytes];
     std::size_t m_staged = 0;
+    std::uint32_t m_tailValue = 0;  // flush leaves none
+    int m_tailBits = 0;
 };
+
+using BitWriter = BasicBitWriter<Stuffing::Yes>;
+using RawBitWriter = BasicBitWriter<Stuffing::No>;
 
 }  // namespace tav

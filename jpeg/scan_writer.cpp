@@ -21,7 +21,9 @@
 #include <emmintrin.h>
 #endif
 #include <cstdlib>
+#include <exception>
 #include <stdexcept>
+#include <thread>
 
 namespace tav {
 
@@ -51,24 +53,32 @@ std::vector<ScanLayout> layoutScan(std::span<const ScanComponent> list, const Sc
     return layouts;
 }
 
-// Calls visit(index of the component in the scan, block) for every block of the scan in
-// coding order; the block is null for a dummy block.
+// The units a scan's walk can be cut into: blocks of a non-interleaved scan, MCU rows of an
+// interleaved one.
+std::int64_t scanUnits(const std::vector<ScanLayout>& layouts, const ScanGeometry& geometry)
+{
+    if (layouts.size() == 1)
+        return layouts.front().blocksAcross * layouts.front().blocksDown;
+    const std::int64_t mcuHeight = 8 * std::int64_t(geometry.vmax);
+    return (std::int64_t(geometry.height) + mcuHeight - 1) / mcuHeight;
+}
+
+// Calls visit(index of the component in the scan, block) for every block of units
+// [unitBegin, unitEnd) of the scan in coding order; the block is null for a dummy block.
 template <class Visit>
-void walkScan(const std::vector<ScanLayout>& layouts, const ScanGeometry& geometry, Visit&& visit)
+void walkScan(const std::vector<ScanLayout>& layouts, const ScanGeometry& geometry, std::int64_t unitBegin,
+    std::int64_t unitEnd, Visit&& visit)
 {
     if (layouts.size() == 1) {
         const ScanLayout& only = layouts.front();
-        const std::int16_t* block = only.component->Coefficients.data();
-        const std::int64_t count = only.blocksAcross * only.blocksDown;
-        for (std::int64_t i = 0; i < count; ++i, block += 64)
+        const std::int16_t* block = only.component->Coefficients.data() + unitBegin * 64;
+        for (std::int64_t i = unitBegin; i < unitEnd; ++i, block += 64)
             visit(std::size_t(0), block);
         return;
     }
     const std::int64_t mcuWidth = 8 * std::int64_t(geometry.hmax);
-    const std::int64_t mcuHeight = 8 * std::int64_t(geometry.vmax);
     const std::int64_t mcuCols = (std::int64_t(geometry.width) + mcuWidth - 1) / mcuWidth;
-    const std::int64_t mcuRows = (std::int64_t(geometry.height) + mcuHeight - 1) / mcuHeight;
-    for (std::int64_t mcuRow = 0; mcuRow < mcuRows; ++mcuRow) {
+    for (std::int64_t mcuRow = unitBegin; mcuRow < unitEnd; ++mcuRow) {
         for (std::int64_t mcuCol = 0; mcuCol < mcuCols; ++mcuCol) {
             for (std::size_t c = 0; c < layouts.size(); ++c) {
                 const ScanLayout& layout = layouts[c];
@@ -90,6 +100,77 @@ void walkScan(const std::vector<ScanLayout>& layouts, const ScanGeometry& geomet
             }
         }
     }
+}
+
+template <class Visit> void walkScan(const std::vector<ScanLayout>& layouts, const ScanGeometry& geometry, Visit&& visit)
+{
+    walkScan(layouts, geometry, 0, scanUnits(layouts, geometry), visit);
+}
+
+// Each component's DC predictor where the walk reaches `unit`: the DC of its last real block
+// before it (dummy blocks leave the predictor alone), 0 when there is none.
+std::vector<int> predictorsAt(const std::vector<ScanLayout>& layouts, const ScanGeometry& geometry, std::int64_t unit)
+{
+    std::vector<int> predictors(layouts.size(), 0);
+    std::vector<bool> found(layouts.size(), false);
+    std::size_t missing = layouts.size();
+    for (std::int64_t u = unit - 1; u >= 0 && missing > 0; --u) {
+        std::vector<int> last(layouts.size(), 0);
+        std::vector<bool> seen(layouts.size(), false);
+        walkScan(layouts, geometry, u, u + 1, [&](std::size_t c, const std::int16_t* block) {
+            if (block) {
+                last[c] = block[0];
+                seen[c] = true;
+            }
+        });
+        for (std::size_t c = 0; c < layouts.size(); ++c) {
+            if (!found[c] && seen[c]) {
+                predictors[c] = last[c];
+                found[c] = true;
+                --missing;
+            }
+        }
+    }
+    return predictors;
+}
+
+// Scans with fewer blocks than this are coded by one thread.
+constexpr std::int64_t kParallelScanBlocks = 4096;
+
+std::int64_t scanBlocks(const std::vector<ScanLayout>& layouts)
+{
+    std::int64_t blocks = 0;
+    for (const ScanLayout& layout : layouts)
+        blocks += layout.blocksAcross * layout.blocksDown;
+    return blocks;
+}
+
+// Runs first() on this thread and second() on another when `parallel`, else one after the
+// other; an exception of either is raised after both have ended.
+template <class First, class Second> void runBoth(bool parallel, First&& first, Second&& second)
+{
+    if (!parallel) {
+        first();
+        second();
+        return;
+    }
+    std::exception_ptr failure;
+    std::thread helper([&] {
+        try {
+            second();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    try {
+        first();
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 // Number of significant bits of |value| (T.81 Table F.1 / F.2 category).
@@ -189,8 +270,8 @@ CodeTable codeTable(const HuffmanTable& table)
 }
 
 // Writing sink: a symbol's code and its extra bits go out as one write of at most 32 bits.
-struct WritingSink {
-    BitWriter* writer = nullptr;
+template <class Writer> struct WritingSink {
+    Writer* writer = nullptr;
     const CodeTable* dcCodes = nullptr;
     const CodeTable* acCodes = nullptr;
     bool missingCode = false;
@@ -289,16 +370,42 @@ std::int64_t OptimizeTables(std::span<const ScanComponent> list, int first, int 
 
     for (const ScanRange& scan : planScans(list, first, last)) {
         const std::vector<ScanLayout> layouts = layoutScan(list, scan, geometry);
-        std::vector<CountingSink> sinks(layouts.size());
+        // A large scan is counted in two halves at once, the second starting from the
+        // predictors the first leaves; the counts add up to those of one walk.
+        const std::int64_t units = scanUnits(layouts, geometry);
+        const bool parallel = units >= 2 && scanBlocks(layouts) >= kParallelScanBlocks &&
+            std::thread::hardware_concurrency() >= 2;
+        const std::int64_t middle = parallel ? units / 2 : units;
+        std::array<SymbolCounts, kHuffmanTableSlots> dcSecond{};
+        std::array<SymbolCounts, kHuffmanTableSlots> acSecond{};
+        std::vector<CountingSink> sinks(layouts.size()), secondSinks(layouts.size());
         std::vector<int> predictors(layouts.size(), 0);
+        std::vector<int> secondPredictors = parallel ? predictorsAt(layouts, geometry, middle) : predictors;
         for (std::size_t c = 0; c < layouts.size(); ++c) {
             sinks[c].dcCounts = &dcCounts[std::size_t(layouts[c].dcTable)];
             sinks[c].acCounts = &acCounts[std::size_t(layouts[c].acTable)];
+            secondSinks[c].dcCounts = &dcSecond[std::size_t(layouts[c].dcTable)];
+            secondSinks[c].acCounts = &acSecond[std::size_t(layouts[c].acTable)];
             dcUsed[std::size_t(layouts[c].dcTable)] = true;
             acUsed[std::size_t(layouts[c].acTable)] = true;
         }
-        walkScan(layouts, geometry,
-            [&](std::size_t c, const std::int16_t* block) { codeBlock(block, predictors[c], sinks[c]); });
+        runBoth(
+            parallel,
+            [&] {
+                walkScan(layouts, geometry, 0, middle,
+                    [&](std::size_t c, const std::int16_t* block) { codeBlock(block, predictors[c], sinks[c]); });
+            },
+            [&] {
+                walkScan(layouts, geometry, middle, units, [&](std::size_t c, const std::int16_t* block) {
+                    codeBlock(block, secondPredictors[c], secondSinks[c]);
+                });
+            });
+        for (std::size_t t = 0; t < std::size_t(kHuffmanTableSlots); ++t) {
+            for (std::size_t s = 0; s < dcCounts[t].size(); ++s) {
+                dcCounts[t][s] += dcSecond[t][s];
+                acCounts[t][s] += acSecond[t][s];
+            }
+        }
     }
 
     // Tables in the order DC 0, AC 0, DC 1, AC 1, ...; each adds its coded bits to the total:
@@ -354,26 +461,47 @@ void WriteScans(std::span<const ScanComponent> list, int first, int last, const 
         out.put(63);
         out.put(0);
 
+        // A large scan is coded in two halves at once: the second half's bits go to a buffer
+        // of their own, unstuffed, and are then appended to the first half's through its
+        // writer, which stuffs and aligns them exactly as if one walk had written them.
+        const std::int64_t units = scanUnits(layouts, geometry);
+        const bool parallel = units >= 2 && scanBlocks(layouts) >= kParallelScanBlocks &&
+            std::thread::hardware_concurrency() >= 2;
+        const std::int64_t middle = parallel ? units / 2 : units;
         BitWriter writer(out);
-        std::vector<WritingSink> sinks(layouts.size());
+        OutputBuffer secondBytes(parallel ? out.size() - out.position() : 0);
+        RawBitWriter secondWriter(secondBytes);
+        std::vector<WritingSink<BitWriter>> sinks(layouts.size());
+        std::vector<WritingSink<RawBitWriter>> secondSinks(layouts.size());
         std::vector<int> predictors(layouts.size(), 0);
+        std::vector<int> secondPredictors = parallel ? predictorsAt(layouts, geometry, middle) : predictors;
         for (std::size_t c = 0; c < layouts.size(); ++c) {
             sinks[c].writer = &writer;
-            sinks[c].dcCodes = &dcCodes[std::size_t(layouts[c].dcTable)];
-            sinks[c].acCodes = &acCodes[std::size_t(layouts[c].acTable)];
+            secondSinks[c].writer = &secondWriter;
+            sinks[c].dcCodes = secondSinks[c].dcCodes = &dcCodes[std::size_t(layouts[c].dcTable)];
+            sinks[c].acCodes = secondSinks[c].acCodes = &acCodes[std::size_t(layouts[c].acTable)];
         }
-        walkScan(layouts, geometry, [&](std::size_t c, const std::int16_t* block) {
-            // A copy in locals: the compiler keeps its pointers in registers instead of loading
-            // them again after every byte the writer stores.
-            WritingSink sink = sinks[c];
-            int predictor = predictors[c];
-            codeBlock(block, predictor, sink);
-            predictors[c] = predictor;
-            sinks[c].missingCode = sink.missingCode;
-        });
+        std::uint32_t secondTail = 0;
+        int secondTailBits = 0;
+        runBoth(
+            parallel,
+            [&] {
+                walkScan(layouts, geometry, 0, middle,
+                    [&](std::size_t c, const std::int16_t* block) { codeBlock(block, predictors[c], sinks[c]); });
+            },
+            [&] {
+                walkScan(layouts, geometry, middle, units, [&](std::size_t c, const std::int16_t* block) {
+                    codeBlock(block, secondPredictors[c], secondSinks[c]);
+                });
+                secondWriter.finish(secondTail, secondTailBits);
+            });
+        if (parallel) {
+            writer.writeBytes(secondBytes.data(), secondBytes.position());
+            writer.write(secondTail, secondTailBits);
+        }
         writer.flush();
-        for (const WritingSink& sink : sinks) {
-            if (sink.missingCode)
+        for (std::size_t c = 0; c < layouts.size(); ++c) {
+            if (sinks[c].missingCode || secondSinks[c].missingCode)
                 throw std::logic_error("scan writer: a symbol was written that its table has no code for");
         }
     }

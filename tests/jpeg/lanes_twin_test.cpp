@@ -1,6 +1,7 @@
 // The vectorised forms of the block transform and of quantization against their scalar twins:
 // bit-identical results on many blocks of every kind the encoder meets (samples of real and
 // extreme pictures, random floats across the whole range, exact ties of the quantizer).
+#include "jpeg/bit_writer.h"
 #include "jpeg/forward_dct.h"
 #include "jpeg/quant_tables.h"
 #include "jpeg/quantize.h"
@@ -109,6 +110,44 @@ TEST(LanesTwin, TheVectorisedNonZeroMaskGivesTheScalarMask)
                                     : 0;
         }
         ASSERT_EQ(nonZeroMask(block), nonZeroMaskScalar(block)) << "block " << n;
+    }
+}
+
+// A segment coded in two parts at once: the second part's plain bits, appended to the first
+// part's writer, must give the bytes of one writer that wrote everything (stuffing and
+// alignment included), wherever the cut falls.
+TEST(LanesTwin, ASegmentWrittenInTwoPartsEqualsOneWrittenWhole)
+{
+    std::mt19937 random(5);
+    for (int trial = 0; trial < 300; ++trial) {
+        std::vector<std::pair<std::uint32_t, int>> codes(std::size_t(random() % 400));
+        for (auto& [value, length] : codes) {
+            length = int(random() % 28);
+            value = random() % 3 ? 0xFFFFFFFFu : std::uint32_t(random());  // many 0xFF bytes
+        }
+        const std::size_t cut = codes.empty() ? 0 : random() % codes.size();
+        OutputBuffer whole(1 << 16);
+        {
+            BitWriter writer(whole);
+            for (const auto& [value, length] : codes)
+                writer.write(value, length);
+            writer.flush();
+        }
+        OutputBuffer first(1 << 16), second(1 << 16);
+        BitWriter writer(first);
+        RawBitWriter plain(second);
+        for (std::size_t i = 0; i < codes.size(); ++i)
+            (i < cut ? static_cast<void>(writer.write(codes[i].first, codes[i].second))
+                     : static_cast<void>(plain.write(codes[i].first, codes[i].second)));
+        std::uint32_t tail = 0;
+        int tailBits = 0;
+        plain.finish(tail, tailBits);
+        writer.writeBytes(second.data(), second.position());
+        writer.write(tail, tailBits);
+        writer.flush();
+        ASSERT_EQ(std::vector<std::uint8_t>(first.data(), first.data() + first.position()),
+            std::vector<std::uint8_t>(whole.data(), whole.data() + whole.position()))
+            << "trial " << trial << ", cut at " << cut;
     }
 }
 
