@@ -69,9 +69,9 @@ private:
     int m_denominator = 1;
 };
 
-// 1 unless the picture is at least twice the target size on both axes; then the largest of
-// 8, 4 and 2 whose scaled size (each side rounded up, as libjpeg does) keeps at least the target
-// size on both axes.
+// The largest of 8, 4 and 2 whose scaled size (each side rounded up, as libjpeg does) keeps at
+// least twice the target size on both axes, else 1. So only a picture at least four times the
+// target on both axes is reduced, and never below twice the target.
 int reducedScaleDenominator(
     std::int64_t width, std::int64_t height, std::int64_t targetWidth, std::int64_t targetHeight);
 std::unique_ptr<DIBSection> decodeGif(std::span<const std::uint8_t> data);

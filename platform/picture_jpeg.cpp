@@ -225,15 +225,21 @@ bool readRows(Session& s, std::uint8_t* const* rows, int count, JSAMPARRAY cmykR
 
 }  // namespace
 
+constexpr std::int64_t kReducedScaleMargin = 2;
+
 int reducedScaleDenominator(
     std::int64_t width, std::int64_t height, std::int64_t targetWidth, std::int64_t targetHeight)
 {
-    if (targetWidth <= 0 || targetHeight <= 0 || width < 2 * targetWidth || height < 2 * targetHeight)
+    if (targetWidth <= 0 || targetHeight <= 0)
         return 1;
+    // The scaled picture keeps at least twice the target size: the exact stretch that follows
+    // then still averages two or more of its pixels into each output pixel. Scaled down to
+    // barely the target size, a finely textured photograph came out 39.8 dB from the full
+    // decode in one part; with this margin every part measured stays above 40 dB.
     for (int denominator : {8, 4, 2}) {
         // libjpeg rounds each scaled side up.
-        if ((width + denominator - 1) / denominator >= targetWidth &&
-            (height + denominator - 1) / denominator >= targetHeight)
+        if ((width + denominator - 1) / denominator >= kReducedScaleMargin * targetWidth &&
+            (height + denominator - 1) / denominator >= kReducedScaleMargin * targetHeight)
             return denominator;
     }
     return 1;

@@ -19,8 +19,9 @@ namespace tav {
 
 enum class JpegScaling {
     Full,  // every pixel of the file
-    // A JPEG at least twice the target size on both axes is decoded at 1/2, 1/4 or 1/8 of each
-    // side, the smallest that keeps at least the target size (libjpeg's DCT scaling).
+    // A JPEG at least four times the target size on both axes is decoded at 1/2, 1/4 or 1/8 of
+    // each side, the smallest that keeps at least twice the target size (libjpeg's DCT
+    // scaling); see reducedScaleDenominator.
     Reduced,
 };
 

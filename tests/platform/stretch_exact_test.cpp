@@ -267,21 +267,22 @@ TEST_F(PictureFiles, ATopDownBmpIsReadInPlaceToo)
     expectSameAsStretchBlt(path, 200, 100);
 }
 
-TEST(ReducedScale, DenominatorKeepsAtLeastTheTargetAndNeedsTwiceItOnBothAxes)
+TEST(ReducedScale, DenominatorKeepsAtLeastTwiceTheTargetOnBothAxes)
 {
     struct Row {
         std::int64_t w, h, tw, th;
         int denominator;
     };
     const Row rows[] = {
-        {6000, 4000, 1280, 768, 4},  // 1500 x 1000
-        {1920, 1080, 256, 195, 4},  // 480 x 270; an eighth (240) would be too narrow
-        {2560, 1536, 1280, 768, 2},  // exactly twice
-        {2559, 1536, 1280, 768, 1},  // not twice as wide
-        {2560, 1535, 1280, 768, 1},  // not twice as high
-        {4000, 4000, 256, 195, 8},  // 500 x 500
-        {2041, 1553, 256, 195, 8},  // 256 x 195 after rounding up
-        {2040, 1553, 256, 195, 4},  // 255 wide at an eighth
+        {6000, 4000, 1280, 768, 2},  // 3000 x 2000; a quarter (1500) would be under twice 1280
+        {1920, 1080, 256, 195, 2},  // 960 x 540; a quarter (480) is under 512
+        {2048, 1560, 256, 195, 4},  // 512 x 390
+        {5120, 3072, 1280, 768, 2},  // exactly twice at a half
+        {5118, 3072, 1280, 768, 1},  // a half is 2559 wide, under twice 1280
+        {5120, 3070, 1280, 768, 1},  // a half is 1535 high, under twice 768
+        {4096, 4096, 256, 195, 8},  // 512 x 512
+        {4089, 3113, 256, 195, 8},  // 512 x 390 after rounding up
+        {4088, 3113, 256, 195, 4},  // 511 wide at an eighth
         {640, 480, 0, 0, 1},  // no target
     };
     for (const Row& r : rows)
@@ -291,7 +292,7 @@ TEST(ReducedScale, DenominatorKeepsAtLeastTheTargetAndNeedsTwiceItOnBothAxes)
 TEST_F(PictureFiles, AReducedJpegIsDecodedAtTheChosenScale)
 {
     const auto path = jpeg("big.jpg", 2600, 1560, TJSAMP_420);
-    const auto reader = PictureReader::open(path, 1280, 768, JpegScaling::Reduced);
+    const auto reader = PictureReader::open(path, 640, 384, JpegScaling::Reduced);
     EXPECT_EQ(reader->denominator(), 2);
     EXPECT_EQ(reader->width(), 1300);
     EXPECT_EQ(reader->height(), 780);
@@ -306,8 +307,8 @@ TEST_F(PictureFiles, AReducedJpegIsDecodedAtTheChosenScale)
     for (int y = 0; y < 780; ++y)
         ASSERT_EQ(std::memcmp(reader->row(y), &bgr[std::size_t(y) * 1300 * 3], 1300 * 3), 0) << "row " << y;
     // Full scale when asked, or when the picture is not twice the target.
-    EXPECT_EQ(PictureReader::open(path, 1280, 768, JpegScaling::Full)->width(), 2600);
-    EXPECT_EQ(PictureReader::open(path, 1301, 768, JpegScaling::Reduced)->width(), 2600);
+    EXPECT_EQ(PictureReader::open(path, 640, 384, JpegScaling::Full)->width(), 2600);
+    EXPECT_EQ(PictureReader::open(path, 651, 384, JpegScaling::Reduced)->width(), 2600);
 }
 
 TEST_F(PictureFiles, DamageFoundInTheMiddleIsRaisedWithTheFileNamed)
