@@ -7,7 +7,7 @@
 // tie-break is fixed: among equal counts the highest symbol number is taken first.
 //
 // ExpandHuffman generates the codes of T.81 C.2 (Figures C.1 to C.3) from BITS and HUFFVAL,
-// checking on the way that the specification can be a prefix code.
+// checking on the way that BITS and HUFFVAL describe a prefix code.
 #include "jpeg/huffman.h"
 
 #include "jpeg/errors.h"
