@@ -76,7 +76,8 @@ def hyperfine(command, runs, warmup, prepare=None):
                 "--export-json", js.name]
         if prepare:
             args += ["--prepare", shlex.join(prepare)]
-        run(args + [shlex.join(command)], stdout=subprocess.DEVNULL)
+        # hyperfine's advice about outliers goes to standard error; the spread is in the table.
+        run(args + [shlex.join(command)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return json.load(open(js.name))["results"][0]["times"]
 
 
@@ -115,6 +116,7 @@ def main():
     ap.add_argument("--runs", type=int, default=15)
     ap.add_argument("--warmup", type=int, default=2)
     ap.add_argument("--only", help="run only the jobs whose name contains this text")
+    ap.add_argument("--baseline-cli", help="an earlier tavrenix-cli, timed beside the current one (not a peer)")
     ap.add_argument("--json", help="also write the results to this file")
     args = ap.parse_args()
 
@@ -172,6 +174,13 @@ def main():
                           "--work-dir", work, picture], None)]
         + cut_peers(picture, LOGO, [(0, 0) + LOGO], True)))
 
+    if args.baseline_cli:
+        # The same commands with the earlier program, as the second row of each job.
+        baseline = os.path.abspath(args.baseline_cli)
+        for _, commands in jobs:
+            tool, command, prepare = commands[0]
+            commands.insert(1, ("tavrenix (before)", [baseline] + command[1:], prepare))
+
     targets = {"encode": 1.0, "season 3 from 24 MP JPEG": 0.6, "season 3 from 24 MP BMP": 0.5,
                "startup logo": 0.3}
 
@@ -222,7 +231,7 @@ def print_job(job, rows, targets):
 def print_targets(results, targets):
     print("\ntargets (ours / fastest peer; peak memory against the fastest peer's):")
     for job, rows in results:
-        ours, peers = rows[0], rows[1:]
+        ours, peers = rows[0], [r for r in rows[1:] if not r["tool"].startswith("tavrenix")]
         fastest = min(peers, key=lambda r: r["median"])
         ratio = ours["median"] / fastest["median"]
         t = target_of(job, targets)
