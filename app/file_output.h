@@ -1,6 +1,6 @@
 // Writing a file so that it is either there whole or not changed at all: the bytes go to a
 // temporary file in the destination's own folder, which is renamed over the destination only
-// once everything is written and flushed. An older file of the same name is replaced whole or
+// once everything is written. An older file of the same name is replaced whole or
 // left as it was, never truncated, half-written or left with stale bytes at its end.
 #pragma once
 

@@ -31,17 +31,14 @@ void ExportJpeg(const DIBSection& surface, const std::filesystem::path& jpegPath
     if (std::filesystem::exists(jpegPath, ec))
         exportFailed(jpegPath, "an older file of this name cannot be removed");
 
-    const std::filesystem::path scratch = pathIn(applicationFolder, kScratchBitmapName);
-    SavePicture(surface, scratch);
-
     auto jpeg = std::make_unique<cJpeg>();
     jpeg->Quality(kExportQuality);
     jpeg->Comment(std::string(kExportComment));
     cJpeg::SampleStatus sampled = cJpeg::SampleStatus::NoSurface;
     if (surface.bitCount() == 24) {
-        // The scratch bitmap holds exactly the surface's 24-bit pixels, and a pixel buffer
-        // loaded from it holds them again, so the encoder samples the surface itself: the same
-        // JPEG, without reading the file back and copying the pixels twice. The surface is only
+        // A pixel buffer loaded from a scratch bitmap of a 24-bit surface holds exactly the
+        // surface's pixels, so the encoder samples the surface itself: the same JPEG without
+        // writing the bitmap, reading it back and copying the pixels twice. The surface is only
         // read, through a view of its memory selected into a context of its own.
         BITMAPINFO info{};
         info.bmiHeader = surface.header();
@@ -54,6 +51,8 @@ void ExportJpeg(const DIBSection& surface, const std::filesystem::path& jpegPath
         if (selected.ok())
             sampled = jpeg->SampleHDC(dc.get(), view->width(), view->height(), 0, 0);
     } else {
+        const std::filesystem::path scratch = pathIn(applicationFolder, kScratchBitmapName);
+        SavePicture(surface, scratch);
         std::unique_ptr<Picture> picture = LoadPicture(scratch);
         auto image = std::make_unique<cImage>();
         if (!image->CopyStdPicture(*picture))

@@ -1,8 +1,7 @@
 // The export of one drawing surface as a baseline JPEG at quality 100 with the fixed comment.
-// The surface is saved as the scratch bitmap in the application folder, and a new encoder
-// samples the whole surface and writes the file: the JPEG that loading the scratch bitmap into
-// a new pixel buffer and sampling that would give (which is what happens for a surface that is
-// not 24 bits deep).
+// A new encoder samples the whole surface and writes the file: the JPEG that saving the surface
+// as a scratch bitmap and loading that into a new pixel buffer would give. Only a surface that
+// is not 24 bits deep takes that way, through the scratch bitmap in the application folder.
 #pragma once
 
 #include "platform/dib.h"
@@ -18,7 +17,7 @@ inline constexpr int kExportQuality = 100;
 inline constexpr std::string_view kExportComment = "Creado por Sorvane ( Kelbrin )";
 
 // Writes `surface` as a JPEG at `jpegPath`, using `applicationFolder` for the scratch bitmap
-// (which stays, holding the last exported surface). An older file at `jpegPath` is removed
+// when one is needed (it stays, holding the last surface exported that way). An older file at `jpegPath` is removed
 // first, so the file written is always this surface. Throws RunTimeError naming the file and
 // the problem when any step fails; the JPEG is then not there.
 void ExportJpeg(const DIBSection& surface, const std::filesystem::path& jpegPath,

@@ -286,7 +286,7 @@ protected:
                       << db << " dB\n";
         }
         EXPECT_EQ(namesIn(out), expected) << label;
-        EXPECT_EQ(namesIn(work), std::set<std::string>{fileName(kScratchBitmapName)}) << label;
+        EXPECT_TRUE(namesIn(work).empty()) << label;
         EXPECT_NE(run.out.find(std::string(layout.completionText)), std::string::npos) << label;
     }
 };
@@ -314,7 +314,7 @@ TEST_F(CliMakeTest, EverySeasonAndTheStartupLogoFromABmp)
     ASSERT_EQ(c.pixels.height, 195);
     EXPECT_TRUE(carriesComment(c.jpeg));
     EXPECT_GE(psnr(c.pixels, areaAverage(reference, 256, 195), 0, 0), kMinPsnr);
-    EXPECT_EQ(namesIn(work), std::set<std::string>{fileName(kScratchBitmapName)});
+    EXPECT_TRUE(namesIn(work).empty());
 }
 
 TEST_F(CliMakeTest, StartupLogoForTheNewestSeasonsIsRefusedWithTheInfoText)
@@ -378,7 +378,7 @@ TEST_F(CliMakeTest, AnUnwritableDestinationIsNamedAndEarlierFilesStayAsTheyWere)
     }
     for (const auto& name : namesIn(out))
         EXPECT_NE(name.front(), '.') << "temporary file left behind: " << name;
-    EXPECT_EQ(namesIn(work), std::set<std::string>{fileName(kScratchBitmapName)});
+    EXPECT_TRUE(namesIn(work).empty());
 }
 
 }  // namespace
