@@ -106,6 +106,13 @@ case "$cmd" in
     deps
     build debug
     ctest --preset debug "$@"
+    # The optimised program (vector clones, other inlining) must write the very bytes that the
+    # debug build is held to: the tests that run tavrenix-cli, run again with the release one.
+    build release tavrenix-cli
+    TAVRENIX_CLI_UNDER_TEST="$PWD/build/release/app/cli/tavrenix-cli" \
+      ./build/debug/tests/app/app_tests --gtest_brief=1 --gtest_filter='*PinnedMake*:CliMake*'
+    TAVRENIX_CLI_UNDER_TEST="$PWD/build/release/app/cli/tavrenix-cli" \
+      ./build/debug/tests/jpeg/jpeg_tests --gtest_brief=1 --gtest_filter='EncodeCli*'
     ;;
   demo)
     deps

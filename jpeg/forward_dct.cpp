@@ -11,6 +11,8 @@
 // would fuse the products of z2 and z4 and change the results (-ffp-contract=off is global).
 #include "jpeg/forward_dct.h"
 
+#include "platform/vector_clones.h"
+
 namespace tav {
 
 namespace {
@@ -121,7 +123,7 @@ inline void transform8Lanes(float (&d)[8][8])
 
 }  // namespace
 
-void ForwardDCTLanes(SampleBlock& block)
+TAV_VECTOR_CLONES void ForwardDCTLanes(SampleBlock& block)
 {
     // Columns: value y of lane x is sample (x, y), the block as it is stored.
     float lanes[8][8];

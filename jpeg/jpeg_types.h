@@ -6,9 +6,31 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace tav {
+
+// An allocator whose resize leaves new elements as the memory holds them: the transform writes
+// every coefficient before anything reads it, so clearing them first only touched megabytes of
+// fresh memory twice.
+template <typename T> struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U> struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U> UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <typename U, typename... Args> void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+// Quantized coefficients, filled by the transform or by whoever sets them.
+using CoefficientArray = std::vector<std::int16_t, UninitialisedAllocator<std::int16_t>>;
 
 // One quantization table. Both arrays are indexed by zigzag position k (0 = DC).
 struct QuantTable {
@@ -35,7 +57,7 @@ struct JpegComponent {
     std::int32_t Tqi = 0;
     // 64 values per block, blocks in raster order of the component's block grid, each block
     // in zigzag order. Empty until the image has been sampled.
-    std::vector<std::int16_t> Coefficients;
+    CoefficientArray Coefficients;
 };
 
 }  // namespace tav

@@ -3,6 +3,7 @@
 #include "jpeg/quantize.h"
 
 #include "platform/run_time_error.h"
+#include "platform/vector_clones.h"
 
 #include <cmath>
 
@@ -37,7 +38,7 @@ std::array<double, 64> rasterScale(const std::array<float, 64>& fScale, const Zi
     return scale;
 }
 
-bool quantizeBlockLanes(const SampleBlock& block, const std::array<double, 64>& scale, const ZigZagTable& zigZag,
+TAV_VECTOR_CLONES bool quantizeBlockLanes(const SampleBlock& block, const std::array<double, 64>& scale, const ZigZagTable& zigZag,
     std::int16_t* out)
 {
     // Adding and taking away 1.5 * 2^52 rounds a double of magnitude below 2^51 to the nearest

@@ -19,6 +19,7 @@
 #include "platform/memory_advice.h"
 #include "platform/run_time_error.h"
 #include "platform/transfer.h"
+#include "platform/vector_clones.h"
 
 #include <algorithm>
 #include <cstring>
@@ -77,7 +78,7 @@ struct ComponentImage {
 
 // Converts, transforms and quantizes the blocks of block rows [rowBegin, rowEnd) of a component
 // whose block grid is blocksAcross wide. False when a coefficient did not fit 16 bits.
-bool encodeBlocks(const ComponentImage& image, int rowBegin, int rowEnd, int blocksAcross, const ColourRow& colour,
+TAV_VECTOR_CLONES bool encodeBlocks(const ComponentImage& image, int rowBegin, int rowEnd, int blocksAcross, const ColourRow& colour,
     const std::array<double, 64>& scale, const ZigZagTable& zigZag, std::int16_t* coefficients)
 {
     const double kR = colour.red;

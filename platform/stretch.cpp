@@ -21,6 +21,7 @@
 #include "pixel_rows.h"
 #include "row_writer.h"
 #include "transfer.h"
+#include "vector_clones.h"
 
 #include <algorithm>
 #include <atomic>
@@ -324,7 +325,7 @@ private:
         }
     }
 
-    void make(Part& part, int j0, int j1)
+    TAV_VECTOR_CLONES void make(Part& part, int j0, int j1)
     {
         const std::size_t n = part.vertical.size();
         Vertical* v = part.vertical.data();

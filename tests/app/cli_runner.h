@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app_test_support.h"
+#include "tests/support/cli_under_test.h"
 
 #include <sys/wait.h>
 
@@ -38,7 +39,7 @@ inline std::string slurp(const std::filesystem::path& path)
 // Runs the program with the arguments; standard output and error are kept apart.
 inline CliRun runCli(const TempDir& dir, const std::vector<std::string>& args)
 {
-    std::string command = quoted(TAVRENIX_CLI);
+    std::string command = quoted(cliUnderTest(TAVRENIX_CLI));
     for (const std::string& a : args)
         command += " " + quoted(a);
     const auto outFile = dir / "stdout.txt";

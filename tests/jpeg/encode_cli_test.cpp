@@ -4,6 +4,7 @@
 #include "jpeg/cjpeg.h"
 #include "platform/picture.h"
 #include "test_source.h"
+#include "tests/support/cli_under_test.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +32,7 @@ struct CliRun {
 CliRun runCli(const std::string& arguments, const fs::path& dir)
 {
     const fs::path errorFile = dir / "stderr.txt";
-    const std::string command = std::string(TAVRENIX_CLI) + " " + arguments + " 2>" + errorFile.string();
+    const std::string command = test::cliUnderTest(TAVRENIX_CLI) + " " + arguments + " 2>" + errorFile.string();
     const int raw = std::system(command.c_str());
     CliRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

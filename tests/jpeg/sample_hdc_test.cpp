@@ -14,7 +14,7 @@ namespace {
 
 using test::Rgb;
 using test::SourcePicture;
-using Coefficients = std::vector<std::int16_t>;
+using Coefficients = CoefficientArray;
 
 // Samples the whole source with the given factors (H2 = ... = 0 for grey) at quality 100.
 cJpeg sampled(const SourcePicture& source, int width, int height, std::array<int, 6> f = {1, 1, 1, 1, 1, 1})
