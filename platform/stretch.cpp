@@ -159,14 +159,19 @@ constexpr int kBatchRows = 8;
 // and meeting it twice per batch take tens of microseconds, more on a busy machine).
 constexpr std::int64_t kParallelWork = 2'000'000;
 
-// Source rows spanned by the widest batch: how many rows a streamed source must keep.
-int batchSpan(const AxisWeights& ay)
+// How the source rows are had: from memory (cheap) or streamed from a decoder (the costly part
+// of the work, so one thread decodes the next batch while the other makes this one).
+enum class Source { InMemory, Streamed };
+
+// Source rows spanned by the widest run of `batches` consecutive batches: how many rows a
+// streamed source must keep.
+int batchSpan(const AxisWeights& ay, int batches = 1)
 {
     int span = 1;
     const int rows = int(ay.first.size());
     for (int j0 = 0; j0 < rows; j0 += kBatchRows) {
         int lo = std::numeric_limits<int>::max(), hi = std::numeric_limits<int>::min();
-        for (int j = j0; j < std::min(rows, j0 + kBatchRows); ++j) {
+        for (int j = j0; j < std::min(rows, j0 + batches * kBatchRows); ++j) {
             lo = std::min(lo, ay.first[std::size_t(j)]);
             hi = std::max(hi, ay.first[std::size_t(j)] + ay.count[std::size_t(j)] - 1);
         }
@@ -228,7 +233,7 @@ public:
     {
     }
 
-    void run(const RowFetch& fetch)
+    void run(const RowFetch& fetch, Source source)
     {
         const int outW = int(m_ax.first.size());
         const int outH = int(m_ay.first.size());
@@ -240,7 +245,9 @@ public:
         // through a cache that one thread owns.
         const bool parallel = work >= kParallelWork && outW >= 2 && m_to.bitCount() >= 16 &&
             std::thread::hardware_concurrency() >= 2;
-        const int parts = parallel ? 2 : 1;
+        // A streamed source: the helper makes whole batches while this thread decodes the next.
+        const bool pipelined = parallel && source == Source::Streamed;
+        const int parts = parallel && !pipelined ? 2 : 1;
         for (int p = 0; p < parts; ++p)
             m_parts.push_back(makePart(outW * p / parts, outW * (p + 1) / parts));
 
@@ -253,29 +260,44 @@ public:
             return;
         }
         // Both threads meet twice per batch: once the rows are gathered, once the batch is made.
+        // Pipelined, the rows of the next batch are gathered between the two meetings (they use
+        // other entries of m_rows, and the source keeps the rows of two batches).
         std::barrier meet(2);
         std::atomic<bool> stop{false};
         int j0 = 0, j1 = 0;
+        Part& helperPart = m_parts[pipelined ? 0 : 1];
         std::thread helper([&] {
             for (;;) {
                 meet.arrive_and_wait();
                 if (stop.load())
                     return;
-                make(m_parts[1], j0, j1);
+                make(helperPart, j0, j1);
                 meet.arrive_and_wait();
             }
         });
+        bool helperMaking = false;
         try {
+            if (pipelined)
+                gather(fetch, 0, std::min(outH, kBatchRows));
             for (int next = 0; next < outH; next += kBatchRows) {
-                gather(fetch, next, std::min(outH, next + kBatchRows));
+                if (!pipelined)
+                    gather(fetch, next, std::min(outH, next + kBatchRows));
                 j0 = next;
                 j1 = std::min(outH, next + kBatchRows);
                 meet.arrive_and_wait();
-                make(m_parts[0], j0, j1);
+                helperMaking = true;
+                if (!pipelined)
+                    make(m_parts[0], j0, j1);
+                else if (j1 < outH)
+                    gather(fetch, j1, std::min(outH, j1 + kBatchRows));
                 meet.arrive_and_wait();
+                helperMaking = false;
             }
         } catch (...) {
-            // A source that fails (a damaged file) fails the stretch; the helper is let go first.
+            // A source that fails (a damaged file) fails the stretch; the helper finishes the
+            // batch it may be making and is let go.
+            if (helperMaking)
+                meet.arrive_and_wait();
             stop.store(true);
             meet.arrive_and_wait();
             helper.join();
@@ -390,18 +412,18 @@ private:
 // an axis summing to at most 257), of 32 bits up to 16843009 (every size the program meets),
 // else of 64 bits. False when the sums would not fit 64 bits.
 bool halftone(const AxisWeights& ax, const AxisWeights& ay, int colLo, const RowFetch& fetch, DIBSection& to,
-    DWORD rop, int dstX, int dstY)
+    DWORD rop, int dstX, int dstY, Source source = Source::InMemory)
 {
     // Every sum must fit 64 bits with room for the rounding: 255 · total · 2 + total.
     if (ax.total > std::numeric_limits<std::uint64_t>::max() / ay.total ||
         ax.total * ay.total > std::numeric_limits<std::uint64_t>::max() / 1024)
         return false;
     if (ay.total <= std::numeric_limits<std::uint16_t>::max() / 255)
-        HalftoneCore<std::uint16_t>(ax, ay, colLo, to, rop, dstX, dstY).run(fetch);
+        HalftoneCore<std::uint16_t>(ax, ay, colLo, to, rop, dstX, dstY).run(fetch, source);
     else if (ay.total <= std::numeric_limits<std::uint32_t>::max() / 255)
-        HalftoneCore<std::uint32_t>(ax, ay, colLo, to, rop, dstX, dstY).run(fetch);
+        HalftoneCore<std::uint32_t>(ax, ay, colLo, to, rop, dstX, dstY).run(fetch, source);
     else
-        HalftoneCore<std::uint64_t>(ax, ay, colLo, to, rop, dstX, dstY).run(fetch);
+        HalftoneCore<std::uint64_t>(ax, ay, colLo, to, rop, dstX, dstY).run(fetch, source);
     return true;
 }
 
@@ -501,10 +523,11 @@ bool StretchPicture(PictureReader& from, DIBSection& to)
         return false;
     const AxisWeights ax = halftoneAxis(from.width(), to.width(), 0, to.width(), false);
     const AxisWeights ay = halftoneAxis(from.height(), to.height(), 0, to.height(), false);
-    from.keepRows(batchSpan(ay));
+    // The rows of the batch being made and of the next one, gathered meanwhile.
+    from.keepRows(batchSpan(ay, 2));
     // Whole picture onto whole bitmap: every column read lies inside the picture, from column 0.
     const RowFetch fetch = [&](std::int64_t r) { return from.row(int(r)); };
-    return halftone(ax, ay, 0, fetch, to, SRCCOPY, 0, 0);
+    return halftone(ax, ay, 0, fetch, to, SRCCOPY, 0, 0, Source::Streamed);
 }
 
 }  // namespace tav

@@ -241,7 +241,9 @@ TEST_F(PictureFiles, ReadingRowByRowScalesLikeTheLoadedBitmap)
     SavePicture(*bmp8.bmp, indexed);  // saved as 24 bits
     for (const auto& [path, w, h] : std::vector<std::tuple<std::filesystem::path, int, int>>{{bottomUp, 256, 195},
              {bottomUp, 1280, 768}, {indexed, 640, 256}, {jpeg("a.jpg", 1500, 900, TJSAMP_420), 512, 223},
-             {jpeg("b.jpg", 301, 199, TJSAMP_444), 800, 478}, {jpeg("c.jpg", 640, 480, TJSAMP_GRAY), 256, 195}})
+             {jpeg("b.jpg", 301, 199, TJSAMP_444), 800, 478}, {jpeg("c.jpg", 640, 480, TJSAMP_GRAY), 256, 195},
+             // Enough work for two threads: one decodes the next rows while the other scales.
+             {jpeg("d.jpg", 1500, 900, TJSAMP_420), 1280, 768}})
         expectSameAsStretchBlt(path, w, h);
 }
 
@@ -318,14 +320,17 @@ TEST_F(PictureFiles, DamageFoundInTheMiddleIsRaisedWithTheFileNamed)
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
     bytes.resize(bytes.size() / 2);
     const auto cut = write("cut.jpg", bytes);
-    const auto reader = PictureReader::open(cut);
-    const Surface dst = makeSurface(100, 100, 24);
-    try {
-        StretchPicture(*reader, *dst.bmp);
-        FAIL() << "a truncated JPEG was read to its end";
-    } catch (const RunTimeError& e) {
-        EXPECT_EQ(e.number(), kErrInvalidPicture);
-        EXPECT_NE(std::string(e.what()).find(cut.string() + ": JPEG: "), std::string::npos) << e.what();
+    // Scaled on one thread, and on two (the damage met while the other thread scales rows).
+    for (const auto& [w, h] : {std::pair(100, 100), std::pair(1600, 1200)}) {
+        const auto reader = PictureReader::open(cut);
+        const Surface dst = makeSurface(w, h, 24);
+        try {
+            StretchPicture(*reader, *dst.bmp);
+            FAIL() << "a truncated JPEG was read to its end";
+        } catch (const RunTimeError& e) {
+            EXPECT_EQ(e.number(), kErrInvalidPicture);
+            EXPECT_NE(std::string(e.what()).find(cut.string() + ": JPEG: "), std::string::npos) << e.what();
+        }
     }
     // Missing files and folders are refused as LoadPicture refuses them.
     for (const auto& [path, number] :
