@@ -24,7 +24,6 @@ namespace {
 
 // Enough of the file to hold every header and colour table a BMP can have.
 constexpr std::size_t kHeadBytes = 64 * 1024;
-constexpr std::size_t kFileBufferBytes = 256 * 1024;
 // Files longer than this are refused by LoadPicture; they go that way to get its answer.
 constexpr std::uint64_t kMaxStreamedFileBytes = 0x7FFFFFFF;
 
@@ -197,8 +196,6 @@ std::unique_ptr<PictureReader> PictureReader::open(
             fileError(kErrFileNotFound, kMsgFileNotFound, path);
         fileError(kErrPathFileAccess, kMsgPathFileAccess, path);
     }
-    // libjpeg asks for 4 KB at a time; a larger buffer saves most of the system calls.
-    std::setvbuf(file.get(), nullptr, _IOFBF, kFileBufferBytes);
     struct stat info { };
     std::vector<std::uint8_t> head(kHeadBytes);
     const std::size_t got = std::fread(head.data(), 1, head.size(), file.get());
