@@ -196,12 +196,11 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
         const std::int64_t hc = ceilDiv(std::int64_t(component.Vi) * lHeight, m_vmax);
         const std::int64_t wc8 = roundUp8(wc);
         const std::int64_t hc8 = roundUp8(hc);
-        // A large array is new memory: huge pages make its first touch cheap.
         if (component.Coefficients.capacity() < std::size_t(wc8 * hc8)) {
+            // New memory of exactly this size, never a copy of the old coefficients.
             component.Coefficients.clear();
             component.Coefficients.shrink_to_fit();
             component.Coefficients.reserve(std::size_t(wc8 * hc8));
-            adviseHugePages(component.Coefficients.data(), std::size_t(wc8 * hc8) * sizeof(std::int16_t));
         }
         component.Coefficients.resize(std::size_t(wc8 * hc8));
 

@@ -14,7 +14,7 @@ namespace tav {
 namespace {
 
 // From this size on a bitmap's memory is mapped on its own, aligned for huge pages.
-constexpr std::size_t kLargeBitmapBytes = std::size_t(1) << 20;
+constexpr std::size_t kLargeBitmapBytes = std::size_t(512) << 10;
 
 bool supportedBitCount(int bits)
 {
