@@ -106,7 +106,7 @@ void LogoCutter::scaleOnto(DrawingSurface& target, const fs::path& path)
 
 void LogoCutter::CutStartupLogo(const fs::path& path)
 {
-    m_logo->clear();
+    // A cut that succeeds writes every pixel, so the surface is cleared only when one fails.
     try {
         scaleOnto(*m_logo, path);
     } catch (...) {
@@ -128,7 +128,8 @@ void LogoCutter::CutLoadingScreen(SeasonIndex season, const fs::path& path)
             part->clear();
     };
 
-    clearAll();
+    // The stretch writes every pixel of the full image and the parts tile it, so a cut that
+    // succeeds overwrites everything; the surfaces are cleared only when one fails.
     try {
         scaleOnto(full, path);
         for (std::size_t i = 0; i < layout.parts.size(); ++i) {
