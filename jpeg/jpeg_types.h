@@ -21,6 +21,7 @@ namespace tav {
 // the transform writes every coefficient before anything reads it, so clearing them first only
 // touched megabytes of fresh memory twice. A large array gets memory aligned for huge pages,
 // whose first touch costs a fraction of that of 4 KB pages (see platform/memory_advice.h).
+inline constexpr std::size_t kLargeArrayBytes = std::size_t(256) << 10;
 template <typename T> struct UninitialisedAllocator : std::allocator<T> {
     template <typename U> struct rebind {
         using other = UninitialisedAllocator<U>;
@@ -30,7 +31,7 @@ template <typename T> struct UninitialisedAllocator : std::allocator<T> {
 
     T* allocate(std::size_t n)
     {
-        if (n * sizeof(T) < kHugePageAdviceBytes)
+        if (n * sizeof(T) < kLargeArrayBytes)
             return std::allocator<T>::allocate(n);
         if (n > std::numeric_limits<std::size_t>::max() / sizeof(T))
             throw std::bad_array_new_length();
@@ -40,7 +41,7 @@ template <typename T> struct UninitialisedAllocator : std::allocator<T> {
     }
     void deallocate(T* p, std::size_t n)
     {
-        if (n * sizeof(T) < kHugePageAdviceBytes)
+        if (n * sizeof(T) < kLargeArrayBytes)
             std::allocator<T>::deallocate(p, n);
         else
             freeLarge(p, n * sizeof(T));
