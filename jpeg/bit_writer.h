@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 namespace tav {
@@ -20,6 +21,10 @@ namespace tav {
 // A byte array of fixed size, filled front to back. Writing past its end raises error 9. Only
 // the bytes written are ever touched: the array's memory is reserved, not cleared, so a buffer
 // sized for the worst case costs nothing for the room it does not use.
+//
+// Given a file, the array is a window instead: whenever it is full its bytes go to the file
+// and it starts again, so a stream of any length passes through a few kilobytes. Only bytes
+// still in the window can be patched; a failed write raises error 75.
 class OutputBuffer {
 public:
     explicit OutputBuffer(std::size_t size)
@@ -28,11 +33,17 @@ public:
         m_bytes.reserve(size);
         adviseHugePages(m_bytes.data(), size);
     }
+    OutputBuffer(std::FILE* sink, std::size_t window)
+        : m_size(window)
+        , m_sink(sink)
+    {
+        m_bytes.reserve(window);
+    }
 
     void put(std::uint8_t byte)
     {
         if (m_bytes.size() >= m_size)
-            raiseSubscriptOutOfRange();
+            makeRoom();
         m_bytes.push_back(byte);
     }
     void put16(unsigned value)
@@ -43,17 +54,23 @@ public:
     // Appends `count` bytes at once.
     void append(const std::uint8_t* bytes, std::size_t count)
     {
-        if (count > m_size - m_bytes.size())
-            raiseSubscriptOutOfRange();
+        if (count > m_size - m_bytes.size()) {
+            makeRoom();
+            if (count > m_size) {
+                writeToSink(bytes, count);
+                m_passed += count;
+                return;
+            }
+        }
         m_bytes.insert(m_bytes.end(), bytes, bytes + count);
     }
     // Rewrites two bytes already written (a segment length).
     void patch16(std::size_t at, unsigned value)
     {
-        if (at + 2 > m_bytes.size())
+        if (at < m_passed || at + 2 > position())
             raiseSubscriptOutOfRange();
-        m_bytes[at] = std::uint8_t(value >> 8);
-        m_bytes[at + 1] = std::uint8_t(value);
+        m_bytes[at - m_passed] = std::uint8_t(value >> 8);
+        m_bytes[at - m_passed + 1] = std::uint8_t(value);
     }
     // Moves the write position forward over bytes that a later patch fills.
     void skip(std::size_t count)
@@ -63,15 +80,38 @@ public:
         m_bytes.resize(m_bytes.size() + count);
     }
 
-    std::size_t position() const { return m_bytes.size(); }
+    std::size_t position() const { return m_passed + m_bytes.size(); }
     std::size_t size() const { return m_size; }
     // The bytes written so far; the rest of the buffer is dropped.
     std::vector<std::uint8_t> takeWritten() { return std::move(m_bytes); }
     const std::uint8_t* data() const { return m_bytes.data(); }
+    // Hands the window's bytes to the file.
+    void flushToSink()
+    {
+        if (!m_sink)
+            return;
+        writeToSink(m_bytes.data(), m_bytes.size());
+        m_passed += m_bytes.size();
+        m_bytes.clear();
+    }
 
 private:
-    std::vector<std::uint8_t> m_bytes;  // the bytes written; capacity m_size
+    void makeRoom()
+    {
+        if (!m_sink)
+            raiseSubscriptOutOfRange();
+        flushToSink();
+    }
+    void writeToSink(const std::uint8_t* bytes, std::size_t count)
+    {
+        if (count > 0 && std::fwrite(bytes, 1, count, m_sink) != count)
+            throw RunTimeError(kErrPathFileAccess, kMsgPathFileAccess);
+    }
+
+    std::vector<std::uint8_t> m_bytes;  // the bytes written (in the window); capacity m_size
     std::size_t m_size;
+    std::FILE* m_sink = nullptr;
+    std::size_t m_passed = 0;  // bytes handed to the file
 };
 
 // Stuffing::Yes is the writer of entropy-coded segments. Stuffing::No writes the plain bits,

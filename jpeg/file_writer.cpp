@@ -167,6 +167,31 @@ std::size_t guaranteedBufferSize(std::int64_t estimate, std::size_t commentBytes
     return segments + entropy;
 }
 
+void WriteStreamHead(OutputBuffer& out, const std::string& comment, std::span<const QuantTable> quantTables,
+    int precision, std::int32_t width, std::int32_t height, std::span<const JpegComponent> components,
+    const HuffmanTableSet& dcTables, const HuffmanTableSet& acTables)
+{
+    WriteMarker(out, kMarkerSOI);
+    WriteAPP0(out);
+    if (!comment.empty()) {
+        const std::optional<std::vector<std::uint8_t>> bytes = toCodePage1252(comment);
+        if (!bytes)
+            raiseOverflow();
+        WriteCOM(out, *bytes);
+    }
+    WriteCOM(out, std::span(reinterpret_cast<const std::uint8_t*>(kCreditText), std::strlen(kCreditText)));
+    WriteDQT(out, out.position(), quantTables[0], 0, precision);
+    if (components.size() > 1)
+        WriteDQT(out, out.position(), quantTables[1], 1, precision);
+    WriteSOF(out, kMarkerSOF0, precision, width, height, components);
+    WriteDHT(out, out.position(), dcTables[0], 0, kTableClassDc);
+    WriteDHT(out, out.position(), acTables[0], 0, kTableClassAc);
+    if (components.size() > 1) {
+        WriteDHT(out, out.position(), dcTables[1], 1, kTableClassDc);
+        WriteDHT(out, out.position(), acTables[1], 1, kTableClassAc);
+    }
+}
+
 std::vector<std::uint8_t> cJpeg::assembleStream()
 {
     // The component list: component 0 codes with tables 0, the others with tables 1.
@@ -191,25 +216,8 @@ std::vector<std::uint8_t> cJpeg::assembleStream()
         guaranteedBufferSize(estimate, commentLength, creditLength, scanCount));
     OutputBuffer out(size);
 
-    WriteMarker(out, kMarkerSOI);
-    WriteAPP0(out);
-    if (!m_comment.empty()) {
-        const std::optional<std::vector<std::uint8_t>> bytes = toCodePage1252(m_comment);
-        if (!bytes)
-            raiseOverflow();
-        WriteCOM(out, *bytes);
-    }
-    WriteCOM(out, std::span(reinterpret_cast<const std::uint8_t*>(kCreditText), creditLength));
-    WriteDQT(out, out.position(), m_quantTables[0], 0, m_precision);
-    if (m_components.size() > 1)
-        WriteDQT(out, out.position(), m_quantTables[1], 1, m_precision);
-    WriteSOF(out, kMarkerSOF0, m_precision, m_width, m_height, m_components);
-    WriteDHT(out, out.position(), m_dcTables[0], 0, kTableClassDc);
-    WriteDHT(out, out.position(), m_acTables[0], 0, kTableClassAc);
-    if (m_components.size() > 1) {
-        WriteDHT(out, out.position(), m_dcTables[1], 1, kTableClassDc);
-        WriteDHT(out, out.position(), m_acTables[1], 1, kTableClassAc);
-    }
+    WriteStreamHead(out, m_comment, m_quantTables, m_precision, m_width, m_height, m_components, m_dcTables,
+        m_acTables);
     WriteScans(list, first, last, geometry, m_dcTables, m_acTables, out);
     WriteMarker(out, kMarkerEOI);
     return out.takeWritten();

@@ -4,10 +4,12 @@
 
 #include "jpeg/bit_writer.h"
 #include "jpeg/jpeg_types.h"
+#include "jpeg/scan_writer.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tav {
@@ -28,6 +30,11 @@ void WriteDHT(OutputBuffer& out, std::size_t start, const HuffmanTable& table, i
 void WriteSOF(OutputBuffer& out, std::uint8_t marker, int precision, std::int32_t width, std::int32_t height,
     std::span<const JpegComponent> components);
 
+// Everything before the scans: SOI, APP0, the caller's comment (if any) and the credit, DQT 0
+// and 1 (colour), SOF0, DHT DC/AC 0 and 1 (colour).
+void WriteStreamHead(OutputBuffer& out, const std::string& comment, std::span<const QuantTable> quantTables,
+    int precision, std::int32_t width, std::int32_t height, std::span<const JpegComponent> components,
+    const HuffmanTableSet& dcTables, const HuffmanTableSet& acTables);
 // The buffer size the stream has always been given: last index round(E * 1.3 + 1000 + C),
 // halves to even, E the estimated entropy-coded bytes and C the comment's characters.
 std::size_t estimatedBufferSize(std::int64_t estimate, std::size_t commentLength);

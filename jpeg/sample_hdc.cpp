@@ -7,19 +7,16 @@
 // padding to the encoder; replication keeps the edge blocks smooth), and reads the bitmap
 // memory block by block. The component's image sits at the bottom-left of the surface, so its
 // padded area always starts at the beginning of the bottom-up bitmap memory.
-//
-// Colour conversion is that of JFIF 1.02 (after CCIR 601), level-shifted by -128 (T.81
-// A.3.1); for Cb and Cr the +128 of the colour transform and the level shift cancel.
+// The block loop itself (colour conversion, transform, quantization) is jpeg/block_encoder.h.
 #include "jpeg/cjpeg.h"
 
-#include "jpeg/forward_dct.h"
+#include "jpeg/block_encoder.h"
 #include "jpeg/quantize.h"
 #include "platform/device_context.h"
 #include "platform/dib.h"
 #include "platform/memory_advice.h"
 #include "platform/run_time_error.h"
 #include "platform/transfer.h"
-#include "platform/vector_clones.h"
 
 #include <algorithm>
 #include <cstring>
@@ -30,23 +27,6 @@
 namespace tav {
 
 namespace {
-
-// The conversion constants are single-precision values (the float nearest 0.299, and so on),
-// promoted to double for the arithmetic; the products and sums below are formed in double and
-// the sample is stored as a float.
-struct ColourRow {
-    float red;
-    float green;
-    float blue;
-    float added;
-};
-constexpr ColourRow kColourConversion[3] = {
-    {0.299f, 0.587f, 0.114f, -128.0f},  // Y
-    {-0.16874f, -0.33126f, 0.5f, 0.0f},  // Cb
-    {0.5f, -0.41869f, -0.08131f, 0.0f},  // Cr
-};
-
-constexpr int kBytesPerPixel = 3;  // blue, green, red
 
 std::int64_t roundUp8(std::int64_t value) { return (value + 7) / 8 * 8; }
 std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
@@ -62,56 +42,6 @@ void padImage(DIBSection& surface, int top, int wc, int hc, int wc8)
     }
     for (int y = top + hc; y < surface.height(); ++y)
         std::memcpy(surface.row(y), surface.row(y - 1), std::size_t(kBytesPerPixel) * std::size_t(wc8));
-}
-
-// A component's image as the block loop reads it: a wc x hc rectangle of a 24-bit bitmap whose
-// padding to whole blocks is the last column and the last row repeated. Reading an index past
-// the image as the last one gives exactly what padImage writes.
-struct ComponentImage {
-    const DIBSection* bitmap = nullptr;
-    int left = 0;
-    int top = 0;
-    int wc = 0;
-    int hc = 0;
-    const std::uint8_t* row(int y) const { return bitmap->row(top + std::min(y, hc - 1)) + kBytesPerPixel * left; }
-};
-
-// Converts, transforms and quantizes the blocks of block rows [rowBegin, rowEnd) of a component
-// whose block grid is blocksAcross wide. False when a coefficient did not fit 16 bits.
-TAV_VECTOR_CLONES bool encodeBlocks(const ComponentImage& image, int rowBegin, int rowEnd, int blocksAcross, const ColourRow& colour,
-    const std::array<double, 64>& scale, const ZigZagTable& zigZag, std::int16_t* coefficients)
-{
-    const double kR = colour.red;
-    const double kG = colour.green;
-    const double kB = colour.blue;
-    const double added = colour.added;
-    SampleBlock block;
-    bool inRange = true;
-    std::int16_t* out = coefficients + std::size_t(rowBegin) * std::size_t(blocksAcross) * 64;
-    // Per row of samples, the column each sample reads: its own, or the last one for padding.
-    std::vector<int> column(std::size_t(blocksAcross) * 8);
-    for (std::size_t x = 0; x < column.size(); ++x)
-        column[x] = std::min(int(x), image.wc - 1) * kBytesPerPixel;
-    for (int r = rowBegin; r < rowEnd; ++r) {
-        const std::uint8_t* rows[8];
-        for (int j = 0; j < 8; ++j)
-            rows[j] = image.row(8 * r + j);
-        for (int b = 0; b < blocksAcross; ++b) {
-            const int* columns = &column[std::size_t(b) * 8];
-            for (int j = 0; j < 8; ++j) {
-                for (int i = 0; i < 8; ++i) {
-                    const std::uint8_t* pixel = rows[j] + columns[i];
-                    const double sum =
-                        ((double(pixel[2]) * kR + double(pixel[1]) * kG) + double(pixel[0]) * kB) + added;
-                    block[std::size_t(i + 8 * j)] = float(sum);
-                }
-            }
-            ForwardDCTLanes(block);
-            inRange &= quantizeBlockLanes(block, scale, zigZag, out);
-            out += 64;
-        }
-    }
-    return inRange;
 }
 
 // Below this many blocks a second thread costs more than it saves.
@@ -243,7 +173,8 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
         const int blocksAcross = int(wc8 / 8);
         const int blocksDown = int(hc8 / 8);
         const bool inRange = forBlockRows(blocksDown, std::int64_t(blocksAcross) * blocksDown, [&](int r0, int r1) {
-            return encodeBlocks(image, r0, r1, blocksAcross, colour, scale, m_zigZag, component.Coefficients.data());
+            return encodeBlocks(image, r0, r1, blocksAcross, colour, scale, m_zigZag,
+                component.Coefficients.data() + std::size_t(r0) * std::size_t(blocksAcross) * 64);
         });
         if (!inRange)
             raiseOverflow();

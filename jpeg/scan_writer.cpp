@@ -39,6 +39,10 @@ struct ScanLayout {
     int acTable = 0;
     std::int64_t blocksAcross = 0;
     std::int64_t blocksDown = 0;
+    // The coefficients held: block row firstRow of the component's grid at `coefficients`, the
+    // rows after it following (all of them, unless a band of block rows is coded).
+    const std::int16_t* coefficients = nullptr;
+    std::int64_t firstRow = 0;
 };
 
 std::vector<ScanLayout> layoutScan(std::span<const ScanComponent> list, const ScanRange& scan,
@@ -48,7 +52,7 @@ std::vector<ScanLayout> layoutScan(std::span<const ScanComponent> list, const Sc
     for (int i = scan.first; i <= scan.last; ++i) {
         const ScanComponent& entry = list[std::size_t(i)];
         layouts.push_back({entry.component, entry.dcTable, entry.acTable, blocksPerRow(*entry.component, geometry),
-            blocksPerColumn(*entry.component, geometry)});
+            blocksPerColumn(*entry.component, geometry), entry.component->Coefficients.data(), 0});
     }
     return layouts;
 }
@@ -71,7 +75,7 @@ void walkScan(const std::vector<ScanLayout>& layouts, const ScanGeometry& geomet
 {
     if (layouts.size() == 1) {
         const ScanLayout& only = layouts.front();
-        const std::int16_t* block = only.component->Coefficients.data() + unitBegin * 64;
+        const std::int16_t* block = only.coefficients + (unitBegin - only.firstRow * only.blocksAcross) * 64;
         for (std::int64_t i = unitBegin; i < unitEnd; ++i, block += 64)
             visit(std::size_t(0), block);
         return;
@@ -89,8 +93,8 @@ void walkScan(const std::vector<ScanLayout>& layouts, const ScanGeometry& geomet
                     // the component's grid; only the last MCU row and column can miss some.
                     const std::int64_t blockRow = mcuRow * vi + v;
                     const bool rowInside = blockRow < layout.blocksDown;
-                    const std::int16_t* rowStart =
-                        layout.component->Coefficients.data() + (rowInside ? blockRow * layout.blocksAcross * 64 : 0);
+                    const std::int16_t* rowStart = layout.coefficients +
+                        (rowInside ? (blockRow - layout.firstRow) * layout.blocksAcross * 64 : 0);
                     for (int h = 0; h < hi; ++h) {
                         const std::int64_t blockCol = mcuCol * hi + h;
                         const bool real = rowInside && blockCol < layout.blocksAcross;
@@ -313,6 +317,53 @@ void checkCoefficients(std::span<const ScanComponent> list, int first, int last,
 
 std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
+// Builds and expands the tables in use from the symbol counts of every scan and returns the
+// size of the entropy-coded data in bytes.
+std::int64_t buildTables(std::array<SymbolCounts, kHuffmanTableSlots>& dcCounts,
+    std::array<SymbolCounts, kHuffmanTableSlots>& acCounts, const std::array<bool, kHuffmanTableSlots>& dcUsed,
+    const std::array<bool, kHuffmanTableSlots>& acUsed, int precision, HuffmanTableSet& dcTables,
+    HuffmanTableSet& acTables)
+{
+    // Tables in the order DC 0, AC 0, DC 1, AC 1, ...; each adds its coded bits to the total:
+    // per symbol its code length plus its extra bits (the category for DC, the low nibble of
+    // the symbol for AC).
+    std::int64_t totalBits = 0;
+    const int largestDc = precision == 12 ? kLargestDcSymbol12Bit : kLargestDcSymbol;
+    for (std::size_t t = 0; t < std::size_t(kHuffmanTableSlots); ++t) {
+        if (dcUsed[t]) {
+            const SymbolCounts copy = dcCounts[t];
+            OptimizeHuffman(dcTables[t], dcCounts[t]);
+            ExpandHuffman(dcTables[t], largestDc);
+            for (int s = 0; s <= 15; ++s)
+                totalBits += copy[std::size_t(s)] * (codeLength(dcTables[t], s) + s);
+        }
+        if (acUsed[t]) {
+            const SymbolCounts copy = acCounts[t];
+            OptimizeHuffman(acTables[t], acCounts[t]);
+            ExpandHuffman(acTables[t], kLargestAcSymbol);
+            for (int s = 0; s <= 255; ++s)
+                totalBits += copy[std::size_t(s)] * (codeLength(acTables[t], s) + s % 16);
+        }
+    }
+    return (totalBits + 7) / 8;
+}
+
+// SOS (B.2.3): Ns, then per component Cs and Td/Ta; Ss = 0, Se = 63, Ah/Al = 0.
+void writeScanHeader(OutputBuffer& out, const std::vector<ScanLayout>& layouts)
+{
+    out.put(kMarkerPrefix);
+    out.put(kMarkerSOS);
+    out.put16(unsigned(6 + 2 * layouts.size()));
+    out.put(std::uint8_t(layouts.size()));
+    for (const ScanLayout& layout : layouts) {
+        out.put(std::uint8_t(layout.component->Ci));
+        out.put(std::uint8_t(layout.dcTable * 16 + layout.acTable));
+    }
+    out.put(0);
+    out.put(63);
+    out.put(0);
+}
+
 }  // namespace
 
 std::vector<ScanRange> planScans(std::span<const ScanComponent> list, int first, int last)
@@ -408,28 +459,7 @@ std::int64_t OptimizeTables(std::span<const ScanComponent> list, int first, int 
         }
     }
 
-    // Tables in the order DC 0, AC 0, DC 1, AC 1, ...; each adds its coded bits to the total:
-    // per symbol its code length plus its extra bits (the category for DC, the low nibble of
-    // the symbol for AC).
-    std::int64_t totalBits = 0;
-    const int largestDc = precision == 12 ? kLargestDcSymbol12Bit : kLargestDcSymbol;
-    for (std::size_t t = 0; t < std::size_t(kHuffmanTableSlots); ++t) {
-        if (dcUsed[t]) {
-            const SymbolCounts copy = dcCounts[t];
-            OptimizeHuffman(dcTables[t], dcCounts[t]);
-            ExpandHuffman(dcTables[t], largestDc);
-            for (int s = 0; s <= 15; ++s)
-                totalBits += copy[std::size_t(s)] * (codeLength(dcTables[t], s) + s);
-        }
-        if (acUsed[t]) {
-            const SymbolCounts copy = acCounts[t];
-            OptimizeHuffman(acTables[t], acCounts[t]);
-            ExpandHuffman(acTables[t], kLargestAcSymbol);
-            for (int s = 0; s <= 255; ++s)
-                totalBits += copy[std::size_t(s)] * (codeLength(acTables[t], s) + s % 16);
-        }
-    }
-    return (totalBits + 7) / 8;
+    return buildTables(dcCounts, acCounts, dcUsed, acUsed, precision, dcTables, acTables);
 }
 
 void WriteScans(std::span<const ScanComponent> list, int first, int last, const ScanGeometry& geometry,
@@ -446,20 +476,7 @@ void WriteScans(std::span<const ScanComponent> list, int first, int last, const 
 
     for (const ScanRange& scan : planScans(list, first, last)) {
         const std::vector<ScanLayout> layouts = layoutScan(list, scan, geometry);
-        const int ns = int(layouts.size());
-
-        // SOS (B.2.3): Ns, then per component Cs and Td/Ta; Ss = 0, Se = 63, Ah/Al = 0.
-        out.put(kMarkerPrefix);
-        out.put(kMarkerSOS);
-        out.put16(unsigned(6 + 2 * ns));
-        out.put(std::uint8_t(ns));
-        for (const ScanLayout& layout : layouts) {
-            out.put(std::uint8_t(layout.component->Ci));
-            out.put(std::uint8_t(layout.dcTable * 16 + layout.acTable));
-        }
-        out.put(0);
-        out.put(63);
-        out.put(0);
+        writeScanHeader(out, layouts);
 
         // A large scan is coded in two halves at once: the second half's bits go to a buffer
         // of their own, unstuffed, and are then appended to the first half's through its
@@ -504,6 +521,126 @@ void WriteScans(std::span<const ScanComponent> list, int first, int last, const 
             if (sinks[c].missingCode || secondSinks[c].missingCode)
                 throw std::logic_error("scan writer: a symbol was written that its table has no code for");
         }
+    }
+}
+
+struct BandedScan::State {
+    std::vector<ScanLayout> layouts;
+    ScanGeometry geometry;
+    std::vector<int> predictors;
+    std::array<SymbolCounts, kHuffmanTableSlots> dcCounts{};
+    std::array<SymbolCounts, kHuffmanTableSlots> acCounts{};
+    std::array<bool, kHuffmanTableSlots> dcUsed{};
+    std::array<bool, kHuffmanTableSlots> acUsed{};
+    std::vector<CountingSink> counters;
+    std::array<CodeTable, kHuffmanTableSlots> dcCodes;
+    std::array<CodeTable, kHuffmanTableSlots> acCodes;
+    std::unique_ptr<BitWriter> writer;
+    std::vector<WritingSink<BitWriter>> writers;
+
+    // The layouts pointed at this band's coefficients.
+    void hold(std::int64_t band, std::span<const std::int16_t* const> coefficients)
+    {
+        for (std::size_t c = 0; c < layouts.size(); ++c) {
+            layouts[c].coefficients = coefficients[c];
+            layouts[c].firstRow = band * rowsPerBand(c);
+        }
+    }
+    int rowsPerBand(std::size_t c) const { return layouts.size() == 1 ? 1 : layouts[c].component->Vi; }
+    // The walk's units of a band: its MCU row, or the blocks of its block row.
+    std::pair<std::int64_t, std::int64_t> units(std::int64_t band) const
+    {
+        if (layouts.size() > 1)
+            return {band, band + 1};
+        return {band * layouts[0].blocksAcross, (band + 1) * layouts[0].blocksAcross};
+    }
+};
+
+std::unique_ptr<BandedScan> BandedScan::plan(std::span<const ScanComponent> list, int first, int last,
+    const ScanGeometry& geometry)
+{
+    const std::vector<ScanRange> scans = planScans(list, first, last);
+    if (scans.size() != 1)
+        return nullptr;
+    auto state = std::make_unique<State>();
+    state->layouts = layoutScan(list, scans[0], geometry);
+    state->geometry = geometry;
+    state->predictors.assign(state->layouts.size(), 0);
+    state->counters.resize(state->layouts.size());
+    for (std::size_t c = 0; c < state->layouts.size(); ++c) {
+        const ScanLayout& layout = state->layouts[c];
+        state->counters[c].dcCounts = &state->dcCounts[std::size_t(layout.dcTable)];
+        state->counters[c].acCounts = &state->acCounts[std::size_t(layout.acTable)];
+        state->dcUsed[std::size_t(layout.dcTable)] = true;
+        state->acUsed[std::size_t(layout.acTable)] = true;
+    }
+    const std::int64_t bands = state->layouts.size() == 1 ? state->layouts[0].blocksDown
+                                                          : scanUnits(state->layouts, geometry);
+    return std::unique_ptr<BandedScan>(new BandedScan(std::move(state), bands));
+}
+
+BandedScan::BandedScan(std::unique_ptr<State> state, std::int64_t bands)
+    : m_state(std::move(state))
+    , m_bands(bands)
+{
+}
+
+BandedScan::~BandedScan() = default;
+
+std::size_t BandedScan::components() const { return m_state->layouts.size(); }
+int BandedScan::blockRowsPerBand(std::size_t c) const { return m_state->rowsPerBand(c); }
+std::int64_t BandedScan::blocksAcross(std::size_t c) const { return m_state->layouts[c].blocksAcross; }
+std::int64_t BandedScan::blocksDown(std::size_t c) const { return m_state->layouts[c].blocksDown; }
+
+void BandedScan::count(std::int64_t band, std::span<const std::int16_t* const> coefficients)
+{
+    State& s = *m_state;
+    s.hold(band, coefficients);
+    const auto [begin, end] = s.units(band);
+    walkScan(s.layouts, s.geometry, begin, end,
+        [&](std::size_t c, const std::int16_t* block) { codeBlock(block, s.predictors[c], s.counters[c]); });
+}
+
+std::int64_t BandedScan::buildTables(int precision, HuffmanTableSet& dcTables, HuffmanTableSet& acTables)
+{
+    State& s = *m_state;
+    return tav::buildTables(s.dcCounts, s.acCounts, s.dcUsed, s.acUsed, precision, dcTables, acTables);
+}
+
+void BandedScan::startWriting(OutputBuffer& out, const HuffmanTableSet& dcTables, const HuffmanTableSet& acTables)
+{
+    State& s = *m_state;
+    for (std::size_t t = 0; t < std::size_t(kHuffmanTableSlots); ++t) {
+        s.dcCodes[t] = codeTable(dcTables[t]);
+        s.acCodes[t] = codeTable(acTables[t]);
+    }
+    writeScanHeader(out, s.layouts);
+    s.writer = std::make_unique<BitWriter>(out);
+    s.writers.assign(s.layouts.size(), {});
+    for (std::size_t c = 0; c < s.layouts.size(); ++c) {
+        s.writers[c].writer = s.writer.get();
+        s.writers[c].dcCodes = &s.dcCodes[std::size_t(s.layouts[c].dcTable)];
+        s.writers[c].acCodes = &s.acCodes[std::size_t(s.layouts[c].acTable)];
+    }
+    s.predictors.assign(s.layouts.size(), 0);
+}
+
+void BandedScan::write(std::int64_t band, std::span<const std::int16_t* const> coefficients)
+{
+    State& s = *m_state;
+    s.hold(band, coefficients);
+    const auto [begin, end] = s.units(band);
+    walkScan(s.layouts, s.geometry, begin, end,
+        [&](std::size_t c, const std::int16_t* block) { codeBlock(block, s.predictors[c], s.writers[c]); });
+}
+
+void BandedScan::finishWriting()
+{
+    State& s = *m_state;
+    s.writer->flush();
+    for (const auto& sink : s.writers) {
+        if (sink.missingCode)
+            throw std::logic_error("scan writer: a symbol was written that its table has no code for");
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -62,6 +63,42 @@ std::int64_t OptimizeTables(std::span<const ScanComponent> list, int first, int 
 // Writes every scan (SOS segment and entropy-coded data) with the tables OptimizeTables built.
 void WriteScans(std::span<const ScanComponent> list, int first, int last, const ScanGeometry& geometry,
     const HuffmanTableSet& dcTables, const HuffmanTableSet& acTables, OutputBuffer& out);
+
+// An image that codes as one scan, coded a band at a time by an encoder that makes a band's
+// coefficients, codes them and drops them: the counting pass of OptimizeTables and the writing
+// pass of WriteScans, over the same blocks in the same order, cut into bands. A band is an MCU
+// row of an interleaved scan, a block row of a one-component scan. Every band is counted, in
+// order, before the tables are built; then every band is written, in order.
+class BandedScan {
+public:
+    // Null when the entries first..last of the list code as more than one scan.
+    static std::unique_ptr<BandedScan> plan(std::span<const ScanComponent> list, int first, int last,
+        const ScanGeometry& geometry);
+    ~BandedScan();
+
+    std::int64_t bands() const { return m_bands; }
+    std::size_t components() const;
+    // Block rows of component c (in scan order) in one band, and its block grid.
+    int blockRowsPerBand(std::size_t c) const;
+    std::int64_t blocksAcross(std::size_t c) const;
+    std::int64_t blocksDown(std::size_t c) const;
+
+    // `coefficients[c]` holds component c's block rows of band `band` (as many of
+    // blockRowsPerBand(c) as lie inside its grid).
+    void count(std::int64_t band, std::span<const std::int16_t* const> coefficients);
+    // The tables OptimizeTables would build from the same coefficients, and its size estimate.
+    std::int64_t buildTables(int precision, HuffmanTableSet& dcTables, HuffmanTableSet& acTables);
+    // The scan header, then the bands through write, then finish (which completes the last byte).
+    void startWriting(OutputBuffer& out, const HuffmanTableSet& dcTables, const HuffmanTableSet& acTables);
+    void write(std::int64_t band, std::span<const std::int16_t* const> coefficients);
+    void finishWriting();
+
+private:
+    struct State;
+    explicit BandedScan(std::unique_ptr<State> state, std::int64_t bands);
+    std::unique_ptr<State> m_state;
+    std::int64_t m_bands;
+};
 
 // Bit k set when coefficient k (zigzag order) of the 64 at `block` is not zero: the coder walks
 // only the set bits. The vector form and its scalar twin give the same mask.

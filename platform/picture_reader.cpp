@@ -15,7 +15,9 @@
 #include <stdexcept>
 #include <system_error>
 
+#include <climits>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace tav {
@@ -68,6 +70,9 @@ public:
 private:
     void readRows(int first, int count, std::uint8_t* const* rows) override
     {
+        if (readRun(first, count, rows))
+            return;
+        // Row by row, which finds and names whatever went wrong.
         const std::size_t bytes = std::size_t(m_layout.width) * 3;
         for (int i = 0; i < count; ++i) {
             const int y = first + i;
@@ -88,8 +93,38 @@ private:
         }
     }
 
+    // The rows in one system call: they lie next to each other in the file (in reverse order
+    // when bottom-up), each followed by its padding, which goes to a scratch buffer. False when
+    // fewer bytes came than asked for.
+    bool readRun(int first, int count, std::uint8_t* const* rows)
+    {
+        const std::size_t bytes = std::size_t(m_layout.width) * 3;
+        const std::size_t padding = std::size_t(m_layout.stride) - bytes;
+        if (count <= 0 || 2 * std::size_t(count) > std::size_t(IOV_MAX) || padding > sizeof m_padding)
+            return false;
+        iovec parts[IOV_MAX];
+        int used = 0;
+        std::size_t total = 0;
+        for (int k = 0; k < count; ++k) {
+            // File order: top-down rows in order, bottom-up ones from the last of the run.
+            const int i = m_layout.topDown ? k : count - 1 - k;
+            parts[used++] = {rows[i], bytes};
+            total += bytes;
+            if (padding > 0 && k + 1 < count) {
+                parts[used++] = {m_padding, padding};
+                total += padding;
+            }
+        }
+        const int lowest = m_layout.topDown ? first : first + count - 1;
+        const std::uint64_t fileRow =
+            m_layout.topDown ? std::uint64_t(lowest) : std::uint64_t(m_layout.height - 1 - lowest);
+        const auto offset = off_t(m_layout.pixelOffset + fileRow * m_layout.stride);
+        return ::preadv(::fileno(m_file.get()), parts, used, offset) == ssize_t(total);
+    }
+
     FilePtr m_file;
     BmpRows24 m_layout;
+    std::uint8_t m_padding[3];
 };
 
 // Any other picture: decoded whole by LoadPicture; 24-bit rows are handed out in place.
@@ -158,26 +193,33 @@ void PictureReader::fail(const char* problem, int number) const { fileError(numb
 
 const std::uint8_t* PictureReader::row(int y)
 {
-    if (y < 0 || y >= m_height || y < m_next - m_kept)
+    if (y < 0 || y >= m_height || y <= m_furthest - m_kept)
         throw std::logic_error("PictureReader::row: row " + std::to_string(y) + " is no longer or never held");
+    m_furthest = std::max(m_furthest, y);
     if (const std::uint8_t* inPlace = rowInPlace(y)) {
         m_next = std::max(m_next, y + 1);
         return inPlace;
     }
+    // The ring has room for twice the rows kept: the rows up to y are read together with as
+    // many after it as leave rows y - kept + 1 .. y in place, in runs of slots that do not wrap
+    // round the ring. Fewer, larger reads.
+    const int slots = 2 * m_kept;
     if (m_ring.empty())
-        m_ring.resize(std::size_t(m_kept) * m_rowBytes);
-    // The rows up to y, in runs of slots that do not wrap round the ring.
-    std::vector<std::uint8_t*> slots;
-    while (m_next <= y) {
-        const int slot = m_next % m_kept;
-        const int count = std::min(y + 1 - m_next, m_kept - slot);
-        slots.clear();
-        for (int i = 0; i < count; ++i)
-            slots.push_back(&m_ring[std::size_t(slot + i) * m_rowBytes]);
-        readRows(m_next, count, slots.data());
-        m_next += count;
+        m_ring.resize(std::size_t(slots) * m_rowBytes);
+    if (m_next <= y) {
+        const int end = std::min(m_height, y + m_kept + 1);
+        std::vector<std::uint8_t*> run;
+        while (m_next < end) {
+            const int slot = m_next % slots;
+            const int count = std::min(end - m_next, slots - slot);
+            run.clear();
+            for (int i = 0; i < count; ++i)
+                run.push_back(&m_ring[std::size_t(slot + i) * m_rowBytes]);
+            readRows(m_next, count, run.data());
+            m_next += count;
+        }
     }
-    return &m_ring[std::size_t(y % m_kept) * m_rowBytes];
+    return &m_ring[std::size_t(y % slots) * m_rowBytes];
 }
 
 std::unique_ptr<PictureReader> PictureReader::open(

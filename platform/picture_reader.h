@@ -5,7 +5,8 @@
 // larger than the size it is wanted at. An uncompressed 24-bit BMP is read from the file row by
 // row into a few row buffers, never copied whole. Other pictures are loaded by LoadPicture and
 // their rows handed out from its bitmap. Errors are LoadPicture's, with the same numbers and
-// messages; a damage found in the middle of a JPEG is raised by the row that meets it.
+// messages; a damage found in the middle of a JPEG is raised by the row whose reading meets it
+// (rows are read a little ahead of the one asked for).
 #pragma once
 
 #include "dib.h"
@@ -66,7 +67,8 @@ private:
     int m_denominator;
     int m_kept = 1;
     int m_next = 0;  // the first row not read yet
-    std::vector<std::uint8_t> m_ring;  // m_kept rows of width * 3 bytes, row y in slot y mod m_kept
+    int m_furthest = -1;  // the furthest row asked for
+    std::vector<std::uint8_t> m_ring;  // 2 * m_kept rows of width * 3 bytes, row y in slot y mod 2 * m_kept
     std::size_t m_rowBytes;
 };
 

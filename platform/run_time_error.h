@@ -19,6 +19,7 @@ private:
 
 // Numbers and standard texts of the run-time errors the program raises.
 inline constexpr int kErrOverflow = 6;
+inline constexpr int kErrOutOfMemory = 7;
 inline constexpr int kErrSubscriptOutOfRange = 9;
 inline constexpr int kErrFileNotFound = 53;
 inline constexpr int kErrPathFileAccess = 75;
@@ -26,6 +27,7 @@ inline constexpr int kErrBadFileFormat = 321;
 inline constexpr int kErrInvalidPicture = 481;
 
 inline constexpr const char* kMsgOverflow = "Overflow";
+inline constexpr const char* kMsgOutOfMemory = "Out of memory";
 inline constexpr const char* kMsgSubscriptOutOfRange = "Subscript out of range";
 inline constexpr const char* kMsgFileNotFound = "File not found";
 inline constexpr const char* kMsgPathFileAccess = "Path/File access error";

@@ -7,6 +7,7 @@
 #include "app/cli/commands.h"
 
 #include "jpeg/cjpeg.h"
+#include "jpeg/streamed_encoder.h"
 #include "platform/device_context.h"
 #include "platform/dib.h"
 #include "platform/memory_advice.h"
@@ -88,6 +89,22 @@ Buffer24 loadInto24Bit(const std::string& path)
     return buffer;
 }
 
+// Nothing to say for a written file; otherwise the reason, and the command fails.
+void reportSaved(cJpeg::SaveStatus status, const std::string& notWritten)
+{
+    switch (status) {
+    case cJpeg::SaveStatus::Written:
+        return;
+    case cJpeg::SaveStatus::NoFileName:
+        printError("no output file name given");
+        break;
+    case cJpeg::SaveStatus::FileExists:
+        printError(notWritten + "the file exists already and is never replaced");
+        break;
+    }
+    throw CommandFailed();
+}
+
 void runEncode(const EncodeOptions& options)
 {
     const std::string notWritten = options.output + ": not written: ";
@@ -116,6 +133,13 @@ void runEncode(const EncodeOptions& options)
     }
 
     try {
+        // Read row by row, twice, with a band of coefficients in memory at a time; the whole
+        // picture is sampled only when the settings need several scans.
+        const PictureOpener open = [&] { return PictureReader::open(options.picture); };
+        if (const std::optional<cJpeg::SaveStatus> streamed = encodeStreamed(jpeg, open, options.output)) {
+            reportSaved(*streamed, notWritten);
+            return;
+        }
         const Buffer24 buffer = loadInto24Bit(options.picture);
         const int width = buffer.bitmap->width();
         const int height = buffer.bitmap->height();
@@ -123,16 +147,8 @@ void runEncode(const EncodeOptions& options)
             printError(notWritten + "the encoder could not make its working surface");
             throw CommandFailed();
         }
-        switch (jpeg.SaveFile(options.output)) {
-        case cJpeg::SaveStatus::Written:
-            return;
-        case cJpeg::SaveStatus::NoFileName:
-            printError("no output file name given");
-            break;
-        case cJpeg::SaveStatus::FileExists:
-            printError(notWritten + "the file exists already and is never replaced");
-            break;
-        }
+        reportSaved(jpeg.SaveFile(options.output), notWritten);
+        return;
     } catch (const RunTimeError& e) {
         printError(notWritten + e.what());
     }
