@@ -493,6 +493,7 @@ def main():
     for prefix, seeds in (("bmp-", bmp), ("gif-", gif), ("png-", png), ("jpeg-", jpeg)):
         every.update({prefix + name: data for name, data in seeds.items()})
     write("load_picture", every)
+    write("picture_reader", every)
     write("cls_image", {**every, **header_seeds()})
     ozj = {name: data[:24] + data for name, data in jpeg.items()}
     ozj["too-short"] = b"\xFF\xD8" * 20
