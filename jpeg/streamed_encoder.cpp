@@ -52,7 +52,6 @@ public:
         : m_settings(settings)
         , m_open(open)
         , m_scan(scan)
-        , m_width(width)
         , m_height(height)
     {
         // Subsampled components are drawn as SampleHDC draws them, with the HALFTONE stretch
@@ -184,7 +183,6 @@ private:
     const cJpeg& m_settings;
     const PictureOpener& m_open;
     BandedScan& m_scan;
-    int m_width;
     int m_height;
     struct Surface {
         std::vector<std::uint8_t> memory;
