@@ -66,6 +66,7 @@ public:
         , m_layout(layout)
     {
     }
+    bool rereadsCheaply() const override { return true; }
 
 private:
     void readRows(int first, int count, std::uint8_t* const* rows) override

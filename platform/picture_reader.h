@@ -41,6 +41,9 @@ public:
     int height() const { return m_height; }
     // 1, or the reduction of each side of a JPEG decoded at reduced scale.
     int denominator() const { return m_denominator; }
+    // True when reading the rows again costs little more than reading the file (an uncompressed
+    // BMP): a reader of several passes may then open the picture again rather than hold it.
+    virtual bool rereadsCheaply() const { return false; }
 
     // How many rows behind the furthest one asked for stay valid (at least 1). Set it before the
     // first row is asked for.

@@ -71,12 +71,11 @@ struct Buffer24 {
     std::unique_ptr<ScopedSelect> selected;
 };
 
-Buffer24 loadInto24Bit(const std::string& path)
+Buffer24 loadInto24Bit(PictureReader& reader, const std::string& path)
 {
-    const std::unique_ptr<PictureReader> reader = PictureReader::open(path);
     Buffer24 buffer;
     buffer.dc = CreateCompatibleDC(nullptr);
-    const BITMAPINFO info = makeBitmapInfo(reader->width(), reader->height(), 24);
+    const BITMAPINFO info = makeBitmapInfo(reader.width(), reader.height(), 24);
     void* bits = nullptr;
     buffer.bitmap = CreateDIBSection(buffer.dc.get(), &info, DIB_RGB_COLORS, &bits);
     if (!buffer.dc || !buffer.bitmap)
@@ -85,9 +84,9 @@ Buffer24 loadInto24Bit(const std::string& path)
     buffer.selected = std::make_unique<ScopedSelect>(buffer.dc.get(), buffer.bitmap.get());
     if (!buffer.selected->ok())
         throw RunTimeError(kErrPathFileAccess, path + ": the picture could not be copied into a 24-bit buffer");
-    const std::size_t rowBytes = std::size_t(reader->width()) * 3;
-    for (int y = 0; y < reader->height(); ++y)
-        std::memcpy(buffer.bitmap->row(y), reader->row(y), rowBytes);
+    const std::size_t rowBytes = std::size_t(reader.width()) * 3;
+    for (int y = 0; y < reader.height(); ++y)
+        std::memcpy(buffer.bitmap->row(y), reader.row(y), rowBytes);
     return buffer;
 }
 
@@ -135,14 +134,22 @@ void runEncode(const EncodeOptions& options)
     }
 
     try {
-        // Read row by row, twice, with a band of coefficients in memory at a time; the whole
-        // picture is sampled only when the settings need several scans.
-        const PictureOpener open = [&] { return PictureReader::open(options.picture); };
-        if (const std::optional<cJpeg::SaveStatus> streamed = encodeStreamed(jpeg, open, options.output)) {
-            reportSaved(*streamed, notWritten);
-            return;
+        // A picture that is cheap to read again (an uncompressed BMP) is read row by row, once
+        // per pass, with a band of coefficients in memory at a time; one that has to be decoded
+        // is decoded once into a 24-bit buffer, as are pictures whose settings need several scans.
+        std::unique_ptr<PictureReader> picture = PictureReader::open(options.picture);
+        if (picture->rereadsCheaply()) {
+            const PictureOpener open = [&] {
+                return picture ? std::move(picture) : PictureReader::open(options.picture);
+            };
+            if (const std::optional<cJpeg::SaveStatus> streamed = encodeStreamed(jpeg, open, options.output)) {
+                reportSaved(*streamed, notWritten);
+                return;
+            }
+            picture = PictureReader::open(options.picture);
         }
-        const Buffer24 buffer = loadInto24Bit(options.picture);
+        const Buffer24 buffer = loadInto24Bit(*picture, options.picture);
+        picture.reset();
         const int width = buffer.bitmap->width();
         const int height = buffer.bitmap->height();
         if (jpeg.SampleHDC(buffer.dc.get(), width, height, 0, 0) != cJpeg::SampleStatus::Sampled) {

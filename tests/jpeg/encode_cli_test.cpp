@@ -84,6 +84,8 @@ TEST_F(EncodeCli, WritesTheEncodersStream)
         {"quality 100 grey", "--quality 100 --grey", 100, {1, 1, 0, 0, 0, 0}, nullptr},
         {"sampling and comment", "--quality 30 --sampling 1x2,1x1,1x1 --comment 'made by a test'", 30,
             {1, 2, 1, 1, 1, 1}, "made by a test"},
+        // Sixteen luminance blocks to an MCU: two scans, so the picture is sampled whole.
+        {"several scans", "--quality 90 --sampling 4x4,1x1,1x1", 90, {4, 4, 1, 1, 1, 1}, nullptr},
     };
     for (const Row& row : rows) {
         const std::string file = out(row.name) + ".jpg";
