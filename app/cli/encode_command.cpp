@@ -1,9 +1,9 @@
 // tavrenix-cli encode [--quality Q] [--sampling H1xV1,H2xV2,H3xV3 | --grey] [--comment TEXT]
 //                     PICTURE OUT.jpg
 // Encodes one picture with the project's own baseline encoder: the stream of sampling the
-// picture's 24-bit bitmap whole at (0, 0) and saving it. The picture is read row by row and
-// coded a band at a time (jpeg/streamed_encoder.h); only settings that need several scans
-// load it whole into a 24-bit buffer and sample that.
+// picture's 24-bit bitmap whole at (0, 0) and saving it. An uncompressed BMP is read row by row
+// and coded a band at a time (jpeg/streamed_encoder.h); other pictures, and settings that need
+// several scans, are loaded whole into a 24-bit buffer that is sampled.
 // Settings left out are the encoder's own defaults (quality 75, sampling 2x2,1x1,1x1, no
 // comment). An existing OUT is never replaced.
 #include "app/cli/commands.h"
