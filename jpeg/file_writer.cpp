@@ -26,7 +26,6 @@ namespace {
 
 constexpr std::size_t kSegmentHeader = 4;  // marker and length
 constexpr unsigned kMaxSegmentLength = 65535;
-constexpr std::int32_t kMaxFrameSide = 65535;
 
 // Opens the segment at `start` when this is its first table: the marker goes at start and the
 // length, patched by closeSegment, after it.
@@ -42,10 +41,6 @@ void closeSegment(OutputBuffer& out, std::size_t start)
 {
     out.patch16(start + 2, unsigned(out.position() - start - 2));
 }
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 [[noreturn]] void raiseFileError(const std::filesystem::path& path)
 {
@@ -223,32 +218,49 @@ std::vector<std::uint8_t> cJpeg::assembleStream()
     return out.takeWritten();
 }
 
+std::optional<cJpeg::SaveStatus> unwritableName(const std::filesystem::path& path)
+{
+    if (path.empty())
+        return cJpeg::SaveStatus::NoFileName;
+    // Anything of that name but a folder counts as an existing file (a dangling link too: the
+    // encoder never writes through one). A folder of that name makes the creation fail.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_directory(status))
+        return cJpeg::SaveStatus::FileExists;
+    return std::nullopt;
+}
+
+NewFile createNewFile(const std::filesystem::path& path)
+{
+    NewFile file(std::fopen(path.c_str(), "wbx"));
+    if (!file) {
+        const int reason = errno;
+        std::error_code error;
+        if (reason == EEXIST && !std::filesystem::is_directory(path, error))
+            return nullptr;
+        raiseFileError(path);
+    }
+    return file;
+}
+
 cJpeg::SaveStatus cJpeg::SaveFile(const std::filesystem::path& FileName)
 {
-    if (FileName.empty())
-        return SaveStatus::NoFileName;
-    // Anything of that name but a folder counts as an existing file (a dangling link too: the
-    // encoder never writes through one). A folder of that name makes the creation fail below.
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::symlink_status(FileName, error);
-    if (std::filesystem::exists(status) && !std::filesystem::is_directory(status))
-        return SaveStatus::FileExists;
+    if (const std::optional<SaveStatus> refused = unwritableName(FileName))
+        return *refused;
 
     const std::vector<std::uint8_t> stream = assembleStream();
 
     // Exclusive creation: a file that appeared since the check above is not replaced either.
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(FileName.c_str(), "wbx"));
-    if (!file) {
-        const int reason = errno;
-        if (reason == EEXIST && !std::filesystem::is_directory(FileName, error))
-            return SaveStatus::FileExists;
-        raiseFileError(FileName);
-    }
+    NewFile file = createNewFile(FileName);
+    if (!file)
+        return SaveStatus::FileExists;
     const bool written = std::fwrite(stream.data(), 1, stream.size(), file.get()) == stream.size();
     const bool closed = std::fclose(file.release()) == 0;
     if (!written || !closed) {
         // A short file is worse than none: take it away again.
-        std::filesystem::remove(FileName, error);
+        std::error_code ignored;
+        std::filesystem::remove(FileName, ignored);
         raiseFileError(FileName);
     }
     return SaveStatus::Written;

@@ -3,11 +3,16 @@
 #pragma once
 
 #include "jpeg/bit_writer.h"
+#include "jpeg/cjpeg.h"
 #include "jpeg/jpeg_types.h"
 #include "jpeg/scan_writer.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,6 +34,19 @@ void WriteDHT(OutputBuffer& out, std::size_t start, const HuffmanTable& table, i
 // SOF with the given marker code. Raises error 6 when the width or height does not fit 16 bits.
 void WriteSOF(OutputBuffer& out, std::uint8_t marker, int precision, std::int32_t width, std::int32_t height,
     std::span<const JpegComponent> components);
+
+inline constexpr std::int32_t kMaxFrameSide = 65535;
+
+// The rules SaveFile writes a new file by. Why no file may be written at `path`: NoFileName for
+// an empty name, FileExists when anything but a folder has that name; nothing when one may.
+std::optional<cJpeg::SaveStatus> unwritableName(const std::filesystem::path& path);
+// The file, created exclusively; null when a file of that name appeared since the check.
+// Raises error 75 when it cannot be created (a folder of that name included).
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using NewFile = std::unique_ptr<std::FILE, FileCloser>;
+NewFile createNewFile(const std::filesystem::path& path);
 
 // Everything before the scans: SOI, APP0, the caller's comment (if any) and the credit, DQT 0
 // and 1 (colour), SOF0, DHT DC/AC 0 and 1 (colour).

@@ -53,6 +53,9 @@ template <typename T> struct UninitialisedAllocator : std::allocator<T> {
     }
 };
 
+// ceil(a / b) for positive b and non-negative a.
+inline constexpr std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
+
 // Quantized coefficients, filled by the transform or by whoever sets them.
 using CoefficientArray = std::vector<std::int16_t, UninitialisedAllocator<std::int16_t>>;
 

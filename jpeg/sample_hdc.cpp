@@ -29,7 +29,6 @@ namespace tav {
 namespace {
 
 std::int64_t roundUp8(std::int64_t value) { return (value + 7) / 8 * 8; }
-std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
 // Repeats the last column of the wc x hc image at row `top` up to column wc8 - 1, then its
 // last row down to the surface's bottom row.

@@ -315,8 +315,6 @@ void checkCoefficients(std::span<const ScanComponent> list, int first, int last,
     }
 }
 
-std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
-
 // Builds and expands the tables in use from the symbol counts of every scan and returns the
 // size of the entropy-coded data in bytes.
 std::int64_t buildTables(std::array<SymbolCounts, kHuffmanTableSlots>& dcCounts,

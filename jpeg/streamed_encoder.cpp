@@ -1,14 +1,12 @@
 #include "jpeg/streamed_encoder.h"
 
 #include "jpeg/block_encoder.h"
-#include "jpeg/errors.h"
 #include "jpeg/file_writer.h"
 #include "jpeg/markers.h"
 #include "jpeg/quantize.h"
 #include "platform/run_time_error.h"
 #include "platform/stretch.h"
 
-#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
@@ -25,13 +23,6 @@ namespace {
 // Room for every segment before the scan, the longest comment included, so that their lengths
 // are patched before the first bytes go to the file.
 constexpr std::size_t kWindowBytes = 128 * 1024;
-constexpr std::int32_t kMaxFrameSide = 65535;
-
-std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // What the block loop reads for one component of the scan.
 struct ComponentSource {
@@ -202,12 +193,8 @@ private:
 std::optional<cJpeg::SaveStatus> encodeStreamed(const cJpeg& settings, const PictureOpener& open,
     const std::filesystem::path& path)
 {
-    if (path.empty())
-        return cJpeg::SaveStatus::NoFileName;
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
-    if (std::filesystem::exists(status) && !std::filesystem::is_directory(status))
-        return cJpeg::SaveStatus::FileExists;
+    if (const std::optional<cJpeg::SaveStatus> refused = unwritableName(path))
+        return refused;
 
     std::vector<JpegComponent> components = settings.components();
     std::vector<ScanComponent> list;
@@ -237,13 +224,9 @@ std::optional<cJpeg::SaveStatus> encodeStreamed(const cJpeg& settings, const Pic
     HuffmanTableSet dcTables{}, acTables{};
     scan->buildTables(8, dcTables, acTables);
 
-    // Exclusive creation, as SaveFile: a file that appeared since the check is not replaced.
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wbx"));
-    if (!file) {
-        if (errno == EEXIST && !std::filesystem::is_directory(path, error))
-            return cJpeg::SaveStatus::FileExists;
-        throw RunTimeError(kErrPathFileAccess, path.string() + ": " + kMsgPathFileAccess);
-    }
+    NewFile file = createNewFile(path);
+    if (!file)
+        return cJpeg::SaveStatus::FileExists;
     try {
         OutputBuffer out(file.get(), kWindowBytes);
         const std::array<QuantTable, 2> quantTables{settings.quantTable(0), settings.quantTable(1)};
@@ -260,7 +243,8 @@ std::optional<cJpeg::SaveStatus> encodeStreamed(const cJpeg& settings, const Pic
     } catch (...) {
         // A short file is worse than none.
         file.reset();
-        std::filesystem::remove(path, error);
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
         throw;
     }
     return cJpeg::SaveStatus::Written;
