@@ -38,8 +38,8 @@ std::array<double, 64> rasterScale(const std::array<float, 64>& fScale, const Zi
     return scale;
 }
 
-TAV_VECTOR_CLONES bool quantizeBlockLanes(const SampleBlock& block, const std::array<double, 64>& scale, const ZigZagTable& zigZag,
-    std::int16_t* out)
+TAV_VECTOR_CLONES bool quantizeBlockLanes(const SampleBlock& block, const std::array<double, 64>& scale,
+    const ZigZagTable& zigZag, std::int16_t* out)
 {
     // Adding and taking away 1.5 * 2^52 rounds a double of magnitude below 2^51 to the nearest
     // integer, ties to even, under the default rounding mode: the sum lies where the spacing

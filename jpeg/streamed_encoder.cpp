@@ -54,8 +54,10 @@ public:
             source.hc = int(ceilDiv(std::int64_t(component.Vi) * height, settings.vmax()));
             source.scale = rasterScale(settings.quantTable(component.Tqi).FScale, settings.zigZag());
             source.colour = &kColourConversion[c];
+            const std::size_t bandCoefficients =
+                std::size_t(scan.blockRowsPerBand(c)) * std::size_t(scan.blocksAcross(c)) * 64;
             for (auto& slot : m_slots)
-                slot.push_back(CoefficientBand(std::size_t(scan.blockRowsPerBand(c)) * std::size_t(scan.blocksAcross(c)) * 64));
+                slot.push_back(CoefficientBand(bandCoefficients));
             if (source.wc != width || source.hc != height) {
                 Surface& surface = m_surfaces[{source.wc, source.hc}];
                 if (!surface.bitmap) {
