@@ -4,54 +4,14 @@
 // quantized coefficients. Shared by every stage of the encoder and readable by its callers.
 #pragma once
 
-#include <array>
 #include "platform/memory_advice.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
-#include <memory>
-#include <new>
-#include <utility>
 #include <vector>
 
 namespace tav {
-
-// The allocator of coefficient arrays. Its resize leaves new elements as the memory holds them:
-// the transform writes every coefficient before anything reads it, so clearing them first only
-// touched megabytes of fresh memory twice. A large array gets memory aligned for huge pages,
-// whose first touch costs a fraction of that of 4 KB pages (see platform/memory_advice.h).
-inline constexpr std::size_t kLargeArrayBytes = std::size_t(256) << 10;
-template <typename T> struct UninitialisedAllocator : std::allocator<T> {
-    template <typename U> struct rebind {
-        using other = UninitialisedAllocator<U>;
-    };
-    UninitialisedAllocator() = default;
-    template <typename U> UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
-
-    T* allocate(std::size_t n)
-    {
-        if (n * sizeof(T) < kLargeArrayBytes)
-            return std::allocator<T>::allocate(n);
-        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T))
-            throw std::bad_array_new_length();
-        if (void* memory = allocateLarge(n * sizeof(T)))
-            return static_cast<T*>(memory);
-        throw std::bad_alloc();
-    }
-    void deallocate(T* p, std::size_t n)
-    {
-        if (n * sizeof(T) < kLargeArrayBytes)
-            std::allocator<T>::deallocate(p, n);
-        else
-            freeLarge(p, n * sizeof(T));
-    }
-    template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
-    template <typename U, typename... Args> void construct(U* p, Args&&... args)
-    {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-};
 
 // ceil(a / b) for positive b and non-negative a.
 inline constexpr std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }

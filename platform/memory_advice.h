@@ -3,13 +3,19 @@
 // pages make that one fault per 2 MB, which measured 30 to 50 times faster. Two tools:
 //  - adviseHugePages asks for them on memory already allocated (vectors, malloc'd blocks) before
 //    it is first touched; the 2 MB-aligned spans inside it get huge pages;
-//  - allocateLarge maps memory aligned to 2 MB for the whole of it (DIB sections).
+//  - allocateLarge maps memory aligned to 2 MB for the whole of it (DIB sections), and
+//    UninitialisedAllocator gives it to large vectors.
 // Only advice: where the kernel has no huge pages to give, everything works as before, and the
 // contents of the memory never depend on it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <memory>
+#include <new>
+#include <utility>
+#include <vector>
 
 #include <sys/mman.h>
 
@@ -65,5 +71,43 @@ inline void freeLarge(void* memory, std::size_t bytes)
     if (memory)
         ::munmap(memory, (bytes + kHugePageBytes - 1) & ~(kHugePageBytes - 1));
 }
+
+// An allocator for vectors whose every element is written before it is read (coefficient
+// arrays, file contents, decoded rows): resize leaves new elements as the memory holds them, so
+// fresh memory is not touched twice, and a large vector gets memory aligned for huge pages.
+inline constexpr std::size_t kLargeArrayBytes = std::size_t(256) << 10;
+template <typename T> struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U> struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U> UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t n)
+    {
+        if (n * sizeof(T) < kLargeArrayBytes)
+            return std::allocator<T>::allocate(n);
+        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T))
+            throw std::bad_array_new_length();
+        if (void* memory = allocateLarge(n * sizeof(T)))
+            return static_cast<T*>(memory);
+        throw std::bad_alloc();
+    }
+    void deallocate(T* p, std::size_t n)
+    {
+        if (n * sizeof(T) < kLargeArrayBytes)
+            std::allocator<T>::deallocate(p, n);
+        else
+            freeLarge(p, n * sizeof(T));
+    }
+    template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <typename U, typename... Args> void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+// Bytes of that kind.
+using UninitialisedBytes = std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>>;
 
 }  // namespace tav

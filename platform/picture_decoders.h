@@ -5,12 +5,15 @@
 #pragma once
 
 #include "dib.h"
+#include "jpeg_scan_split.h"
+#include "memory_advice.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace tav {
 
@@ -37,13 +40,23 @@ struct BmpRows24 {
 // decodeBmp on the whole file gives the picture or the precise error. Never throws.
 std::optional<BmpRows24> plainBmpRows24(std::span<const std::uint8_t> head, std::uint64_t fileSize);
 
+// Whether a JPEG row decoder may decode the lower part of the picture on a second thread.
+enum class JpegSplit {
+    WhenWorthIt,  // a baseline picture with enough data, on a machine with two cores or more
+    Always,       // whenever the picture allows it (tests)
+    Never,
+};
+
 // A JPEG file decoded a few rows at a time, top to bottom, as 24-bit rows (blue, green, red),
 // at full size or at a reduced scale chosen by reducedScaleDenominator; errors as decodeJpeg's.
+// A baseline picture may be decoded by two threads at once (see jpeg_scan_split.h): the rows
+// and the errors are the same.
 class JpegRowDecoder {
 public:
-    // Reads the headers from `file` (at its start; it must stay open while rows are read) and
-    // starts decoding. Throws the invalid-picture error.
-    static std::unique_ptr<JpegRowDecoder> open(std::FILE* file, int targetWidth, int targetHeight);
+    // Reads the headers of `file` (the whole file) and starts decoding. Throws the
+    // invalid-picture error.
+    static std::unique_ptr<JpegRowDecoder> open(
+        UninitialisedBytes file, int targetWidth, int targetHeight, JpegSplit split = JpegSplit::WhenWorthIt);
     ~JpegRowDecoder();
     JpegRowDecoder(const JpegRowDecoder&) = delete;
     JpegRowDecoder& operator=(const JpegRowDecoder&) = delete;
@@ -53,6 +66,10 @@ public:
     int pictureWidth() const { return m_pictureWidth; }  // the file's own size
     int pictureHeight() const { return m_pictureHeight; }
     int denominator() const { return m_denominator; }
+    // Whether a second thread decodes rows from splitRow() on; it may still give them back to
+    // this one, when the data below turns out not to parse.
+    bool isSplit() const;
+    int splitRow() const;
 
     // Decodes the next `count` rows into rows[0] .. rows[count - 1], each width() * 3 bytes.
     // After the last row the rest of the file is checked. Throws the invalid-picture error.
@@ -68,6 +85,10 @@ private:
     int m_pictureHeight = 0;
     int m_denominator = 1;
 };
+
+// The layout of a JPEG file whose scan can be cut in two (see jpeg_scan_split.h): one baseline
+// scan of every component, without restart markers. Nothing for any other file.
+std::optional<JpegScanLayout> splittableJpegLayout(std::span<const std::uint8_t> file);
 
 // The largest of 8, 4 and 2 whose scaled size (each side rounded up, as libjpeg does) keeps at
 // least twice the target size on both axes, else 1. So only a picture at least four times the

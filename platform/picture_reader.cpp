@@ -10,6 +10,7 @@
 #include "pixel_rows.h"
 #include "run_time_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <stdexcept>
@@ -36,9 +37,8 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 class JpegReader final : public PictureReader {
 public:
-    JpegReader(std::filesystem::path path, FilePtr file, std::unique_ptr<JpegRowDecoder> decoder)
+    JpegReader(std::filesystem::path path, std::unique_ptr<JpegRowDecoder> decoder)
         : PictureReader(std::move(path), decoder->width(), decoder->height(), decoder->denominator())
-        , m_file(std::move(file))
         , m_decoder(std::move(decoder))
     {
     }
@@ -53,7 +53,6 @@ private:
         }
     }
 
-    FilePtr m_file;  // declared first: the decoder reads from it until it ends
     std::unique_ptr<JpegRowDecoder> m_decoder;
 };
 
@@ -250,11 +249,19 @@ std::unique_ptr<PictureReader> PictureReader::open(
     if (!head.empty() && fileSize <= kMaxStreamedFileBytes) {
         switch (sniffPictureFormat(head)) {
         case PictureFormat::Jpeg: {
-            std::rewind(file.get());
+            // The compressed data is read whole: a few bytes per pixel at most, and the decoder
+            // may read its two halves at once.
+            const std::size_t headBytes = head.size();
+            UninitialisedBytes data(std::max<std::size_t>(headBytes, std::size_t(fileSize)));
+            std::copy(head.begin(), head.end(), data.begin());
+            // A file cut short since it was opened keeps what was read; the decoder says where it ends.
+            data.resize(headBytes + std::fread(data.data() + headBytes, 1, data.size() - headBytes, file.get()));
+            file.reset();
             const bool reduced = scaling == JpegScaling::Reduced;
             try {
-                auto decoder = JpegRowDecoder::open(file.get(), reduced ? targetWidth : 0, reduced ? targetHeight : 0);
-                return std::make_unique<JpegReader>(path, std::move(file), std::move(decoder));
+                auto decoder =
+                    JpegRowDecoder::open(std::move(data), reduced ? targetWidth : 0, reduced ? targetHeight : 0);
+                return std::make_unique<JpegReader>(path, std::move(decoder));
             } catch (const RunTimeError& e) {
                 fileError(e.number(), e.what(), path);
             }

@@ -1,0 +1,611 @@
+#include "jpeg_scan_split.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tav {
+
+namespace {
+
+constexpr int kMaxCodeLength = 16;
+constexpr int kCoefficients = 64;
+constexpr std::uint8_t kEndOfBlock = 0x00;
+constexpr std::uint8_t kZeroRun = 0xF0;  // sixteen zero coefficients
+constexpr int kMaxAcSize = 10;  // bits of the largest AC coefficient of 8-bit samples
+// At most this many filler blocks carry one extra coefficient to set the filler's length.
+constexpr int kMaxAlignmentCoefficients = 7;
+
+// A Huffman table's codes, assigned in canonical order (shortest first, in HUFFVAL order).
+struct CanonicalCode {
+    std::array<std::uint16_t, 256> code{};
+    std::array<std::uint8_t, 256> length{};  // 0: no code for this symbol
+    std::array<std::int32_t, kMaxCodeLength + 1> maxCode{};
+    std::array<std::int32_t, kMaxCodeLength + 1> valueOffset{};  // HUFFVAL index minus code
+    std::vector<std::uint8_t> huffval;
+};
+
+// Nothing for a table whose codes do not fit their lengths (libjpeg refuses those as well).
+std::optional<CanonicalCode> canonicalCode(const JpegScanLayout::HuffmanSpec& spec)
+{
+    CanonicalCode c;
+    c.huffval = spec.huffval;
+    std::int32_t code = 0;
+    std::size_t k = 0;
+    for (int length = 1; length <= kMaxCodeLength; ++length) {
+        const int count = spec.bits[std::size_t(length)];
+        c.maxCode[std::size_t(length)] = -1;
+        c.valueOffset[std::size_t(length)] = std::int32_t(k) - code;
+        for (int i = 0; i < count; ++i, ++k, ++code) {
+            if (k >= spec.huffval.size() || code >= (1 << length))
+                return std::nullopt;
+            const std::uint8_t symbol = spec.huffval[k];
+            c.code[symbol] = std::uint16_t(code);
+            c.length[symbol] = std::uint8_t(length);
+        }
+        if (count > 0)
+            c.maxCode[std::size_t(length)] = code - 1;
+        code <<= 1;
+    }
+    return c;
+}
+
+// Huffman-coded bits, most significant first, with the stuffed zero after each 0xFF removed.
+// A marker or the end of the data ends the bits: reading on gives zeros and sets hitEnd().
+class BitCursor {
+public:
+    BitCursor(const std::uint8_t* begin, const std::uint8_t* end) : m_begin(begin), m_next(begin), m_end(end) { }
+
+    // Makes at least `count` (at most 57) bits available.
+    void ensure(int count)
+    {
+        if (m_bits < count)
+            refill();
+    }
+    std::uint32_t peek(int count) const { return std::uint32_t(m_acc >> (64 - count)); }
+    void skip(int count)
+    {
+        m_acc <<= count;
+        m_bits -= count;
+    }
+    std::uint32_t take(int count)
+    {
+        if (count == 0)
+            return 0;
+        const std::uint32_t value = peek(count);
+        skip(count);
+        return value;
+    }
+    bool hitEnd() const { return m_hitEnd; }
+
+    // Where the next bit lies: the offset of its byte in the data and how many bits of that
+    // byte are already used. Only meaningful while hitEnd() is false.
+    std::pair<std::size_t, int> position() const
+    {
+        // The unread bits are the last bytes loaded (each whole but the first, which may be
+        // partly used); walk back over them, a stuffed zero and its 0xFF counting as one.
+        const int partial = m_bits % 8;
+        int back = m_bits / 8 + (partial > 0 ? 1 : 0);
+        const std::uint8_t* at = m_next;
+        while (back-- > 0)
+            at -= (at - m_begin >= 2 && at[-1] == 0x00 && at[-2] == 0xFF) ? 2 : 1;
+        return {std::size_t(at - m_begin), partial > 0 ? 8 - partial : 0};
+    }
+
+private:
+    void refill()
+    {
+        if (m_end - m_next >= 8) {
+            std::uint64_t word = 0;
+            for (int i = 0; i < 8; ++i)
+                word = word << 8 | m_next[i];
+            // The common case: no 0xFF among the next eight bytes, so no stuffing to remove.
+            const std::uint64_t inverted = ~word;
+            if (((inverted - 0x0101010101010101ULL) & ~inverted & 0x8080808080808080ULL) == 0) {
+                const int take = (64 - m_bits) >> 3;
+                m_acc |= (word >> (64 - 8 * take)) << (64 - m_bits - 8 * take);
+                m_next += take;
+                m_bits += 8 * take;
+                return;
+            }
+        }
+        refillByBytes();
+    }
+
+    void refillByBytes()
+    {
+        while (m_bits <= 56) {
+            std::uint64_t byte = 0;
+            if (m_next < m_end && (*m_next != 0xFF || (m_next + 1 < m_end && m_next[1] == 0x00))) {
+                byte = *m_next;
+                m_next += byte == 0xFF ? 2 : 1;
+            } else {
+                m_hitEnd = true;
+            }
+            m_acc |= byte << (56 - m_bits);
+            m_bits += 8;
+        }
+    }
+
+    const std::uint8_t* m_begin;
+    const std::uint8_t* m_next;
+    const std::uint8_t* m_end;
+    std::uint64_t m_acc = 0;
+    int m_bits = 0;
+    bool m_hitEnd = false;
+};
+
+constexpr int kLookupBits = 11;
+// Bits a look-up needs: the longest code and the most extra bits a symbol can ask for.
+constexpr int kSymbolBits = kMaxCodeLength + 15;
+
+// The canonical search for a code longer than the look-up's: the symbol, its code consumed,
+// or -1 for bits that are no code of the table.
+int readLongCode(const CanonicalCode& code, BitCursor& bits)
+{
+    const std::uint32_t next16 = bits.peek(kMaxCodeLength);
+    for (int length = kLookupBits + 1; length <= kMaxCodeLength; ++length) {
+        const auto value = std::int32_t(next16 >> (kMaxCodeLength - length));
+        if (value <= code.maxCode[std::size_t(length)]) {
+            const std::int32_t index = code.valueOffset[std::size_t(length)] + value;
+            if (index < 0 || std::size_t(index) >= code.huffval.size())
+                return -1;
+            bits.skip(length);
+            return code.huffval[std::size_t(index)];
+        }
+    }
+    return -1;
+}
+
+// A DC table's categories: one look-up for codes up to kLookupBits long.
+class DcReader {
+public:
+    explicit DcReader(const CanonicalCode& code) : m_code(code)
+    {
+        for (int symbol = 0; symbol < 256; ++symbol)
+            forEachLookup(code, symbol, [&](std::size_t at, int length) {
+                m_lookup[at] = std::uint16_t(length | symbol << 5);
+            });
+    }
+    // The difference's category, its code consumed; -1 for no code. Needs kSymbolBits bits.
+    int read(BitCursor& bits) const
+    {
+        if (const std::uint16_t hit = m_lookup[bits.peek(kLookupBits)]) {
+            bits.skip(hit & 31);
+            return hit >> 5;
+        }
+        return readLongCode(m_code, bits);
+    }
+
+    // Calls visit(index, length) for every look-up index that starts with the symbol's code.
+    template<typename Visit> static void forEachLookup(const CanonicalCode& code, int symbol, Visit visit)
+    {
+        const int length = code.length[std::size_t(symbol)];
+        if (length == 0 || length > kLookupBits)
+            return;
+        const int first = code.code[std::size_t(symbol)] << (kLookupBits - length);
+        for (int i = 0; i < (1 << (kLookupBits - length)); ++i)
+            visit(std::size_t(first + i), length);
+    }
+
+private:
+    const CanonicalCode& m_code;
+    std::array<std::uint16_t, 1 << kLookupBits> m_lookup{};  // code length | symbol << 5; 0: longer
+};
+
+// An AC table's symbols, skipped. One look-up at the next kLookupBits bits gives the bits and
+// the coefficients covered by the first symbol, and by every symbol that lies whole within
+// them (up to an end of block), with the coefficients covered before the last of them: when
+// those already end the block, only the first symbol is taken.
+class AcSkipper {
+public:
+    explicit AcSkipper(const CanonicalCode& code) : m_code(code)
+    {
+        std::array<std::uint16_t, 1 << kLookupBits> first{};  // code length | rs << 5
+        for (int rs = 0; rs < 256; ++rs)
+            DcReader::forEachLookup(code, rs, [&](std::size_t at, int length) {
+                first[at] = std::uint16_t(length | rs << 5);
+            });
+        for (std::uint32_t at = 0; at < first.size(); ++at) {
+            if (!first[at])
+                continue;
+            const int rs = first[at] >> 5;
+            const int firstBits = (first[at] & 31) + (rs & 15);
+            int bits = firstBits;
+            int covered = advance(rs);
+            int before = 0;
+            // More symbols whose code and coefficient bits lie within the look-up's bits.
+            while (covered < kCoefficients && bits < kLookupBits) {
+                const std::uint16_t next = first[(at << bits) & ((1u << kLookupBits) - 1)];
+                const int nextBits = next ? (next & 31) + ((next >> 5) & 15) : kLookupBits;
+                if (!next || bits + nextBits > kLookupBits || (next & 31) > kLookupBits - bits)
+                    break;
+                before = covered;
+                covered += advance(next >> 5);
+                bits += nextBits;
+            }
+            m_lookup[at] = std::uint32_t(bits) | std::uint32_t(covered) << 5 | std::uint32_t(before) << 12 |
+                std::uint32_t(firstBits) << 19 | std::uint32_t(advance(rs)) << 24;
+        }
+    }
+
+    // Skips the next symbols of a block that has covered coefficients up to k, with their
+    // coefficient bits; the coefficients they cover (64 or more for an end of block), or -1
+    // for no code. Needs kSymbolBits bits.
+    int skip(BitCursor& bits, int k) const
+    {
+        if (const std::uint32_t hit = m_lookup[bits.peek(kLookupBits)]) {
+            if (k + int((hit >> 12) & 127) < kCoefficients) {
+                bits.skip(int(hit & 31));
+                return int((hit >> 5) & 127);
+            }
+            bits.skip(int((hit >> 19) & 31));
+            return int(hit >> 24);
+        }
+        const int rs = readLongCode(m_code, bits);
+        if (rs < 0)
+            return -1;
+        bits.skip(rs & 15);
+        return advance(rs);
+    }
+
+private:
+    // As libjpeg reads a block: a coefficient after a run of zeros, sixteen zeros, or the end.
+    static int advance(int rs)
+    {
+        if ((rs & 15) != 0)
+            return (rs >> 4) + 1;
+        return rs == kZeroRun ? 16 : kCoefficients;
+    }
+
+    const CanonicalCode& m_code;
+    // Bits of all symbols | coefficients covered << 5 | covered before the last << 12 | bits of
+    // the first symbol << 19 | covered by it << 24; 0 for a code longer than the look-up.
+    std::array<std::uint32_t, 1 << kLookupBits> m_lookup{};
+};
+
+// A DC difference of `category` bits from its coded bits, as the standard extends it.
+int extend(std::uint32_t bits, int category)
+{
+    if (category == 0)
+        return 0;
+    return bits < (1u << (category - 1)) ? int(bits) - (1 << category) + 1 : int(bits);
+}
+
+struct CutPoint {
+    std::size_t byte = 0;  // offset in the file
+    int bitsUsed = 0;      // of that byte, by the row above the cut
+    std::vector<int> predictions;  // DC, one per scan component
+};
+
+struct ComponentCodes {
+    const CanonicalCode* dc = nullptr;
+    const CanonicalCode* ac = nullptr;
+};
+
+// Parses the scan from its start to the first bit of MCU row `row`, as libjpeg decodes it
+// (a run past the 64th coefficient ends the block, as there). Nothing for codes that are not
+// in their table or data that ends first.
+std::optional<CutPoint> parseToRow(std::span<const std::uint8_t> file, const JpegScanLayout& layout,
+    const std::vector<ComponentCodes>& codes, int row)
+{
+    std::vector<DcReader> dc;
+    std::vector<AcSkipper> ac;
+    std::vector<int> blocksPerMcu;
+    for (std::size_t c = 0; c < codes.size(); ++c) {
+        dc.emplace_back(*codes[c].dc);
+        ac.emplace_back(*codes[c].ac);
+        blocksPerMcu.push_back(layout.components[c].h * layout.components[c].v);
+    }
+
+    CutPoint cut;
+    cut.predictions.assign(layout.components.size(), 0);
+    BitCursor bits(file.data() + layout.entropyStart, file.data() + file.size());
+    const std::int64_t mcus = std::int64_t(row) * layout.mcusPerRow;
+    for (std::int64_t mcu = 0; mcu < mcus; ++mcu) {
+        for (std::size_t c = 0; c < blocksPerMcu.size(); ++c) {
+            const DcReader& dcReader = dc[c];
+            const AcSkipper& acSkipper = ac[c];
+            for (int b = 0; b < blocksPerMcu[c]; ++b) {
+                bits.ensure(kSymbolBits);
+                const int category = dcReader.read(bits);
+                if (category < 0 || category > 15)
+                    return std::nullopt;
+                cut.predictions[c] += extend(bits.take(category), category);
+                for (int k = 1; k < kCoefficients;) {
+                    bits.ensure(kSymbolBits);
+                    const int advance = acSkipper.skip(bits, k);
+                    if (advance < 0)
+                        return std::nullopt;
+                    k += advance;
+                }
+            }
+        }
+        if (bits.hitEnd())
+            return std::nullopt;
+    }
+    bits.ensure(57);
+    if (bits.hitEnd())
+        return std::nullopt;
+    const auto [offset, used] = bits.position();
+    cut.byte = layout.entropyStart + offset;
+    cut.bitsUsed = used;
+    return cut;
+}
+
+// Bits written most significant first, a zero stuffed after each 0xFF.
+class BitSink {
+public:
+    void put(std::uint32_t value, int count)
+    {
+        for (int i = count - 1; i >= 0; --i) {
+            m_byte = std::uint8_t(m_byte << 1 | ((value >> i) & 1));
+            if (++m_used == 8) {
+                emit(m_byte);
+                m_byte = 0;
+                m_used = 0;
+            }
+        }
+    }
+    void emit(std::uint8_t byte)
+    {
+        m_out.push_back(byte);
+        if (byte == 0xFF)
+            m_out.push_back(0x00);
+    }
+    int pendingBits() const { return m_used; }
+    std::uint8_t pendingByte() const { return std::uint8_t(m_byte << (8 - m_used)); }  // in the high bits
+    std::vector<std::uint8_t>& out() { return m_out; }
+
+private:
+    std::vector<std::uint8_t> m_out;
+    std::uint8_t m_byte = 0;
+    int m_used = 0;
+};
+
+int category(int value)
+{
+    int magnitude = value < 0 ? -value : value;
+    int bits = 0;
+    while (magnitude > 0) {
+        ++bits;
+        magnitude >>= 1;
+    }
+    return bits;
+}
+
+// DC differences, one per block of a component in the filler row, that add up to `target`,
+// each of a category the table codes: as few as will do, then zeros, or where the table has no
+// code for zero, pairs that cancel (and one difference split in two, or a triple that cancels,
+// when an odd number of blocks is left). Nothing when the blocks are too few or the table's
+// categories cannot make it.
+std::optional<std::vector<int>> fillerDifferences(const CanonicalCode& dc, int blocks, int target)
+{
+    std::vector<int> categories;
+    for (int c = 1; c <= 15; ++c)
+        if (dc.length[std::size_t(c)] != 0)
+            categories.push_back(c);
+    const auto codable = [&](int value) {
+        const int size = category(value);
+        return value != 0 && size <= 15 && dc.length[std::size_t(size)] != 0;
+    };
+    std::vector<int> differences;
+    int rest = target;
+    while (rest != 0) {
+        if (categories.empty() || int(differences.size()) == blocks)
+            return std::nullopt;
+        const int sign = rest < 0 ? -1 : 1;
+        const int magnitude = rest * sign;
+        int value = 0;
+        for (int c : categories)
+            if ((1 << (c - 1)) <= magnitude)
+                value = std::min(magnitude, (1 << c) - 1);
+        if (value == 0)  // below the smallest category: overshoot, and come back next block
+            value = (1 << (categories.front() - 1)) + magnitude;
+        differences.push_back(sign * value);
+        rest -= sign * value;
+    }
+    if (dc.length[0] != 0) {
+        differences.resize(std::size_t(blocks), 0);
+        return differences;
+    }
+    if (categories.empty())
+        return std::nullopt;
+    if ((blocks - int(differences.size())) % 2 != 0) {
+        bool odd = false;
+        for (std::size_t i = 0; i < differences.size() && !odd; ++i) {
+            for (int c : categories) {
+                const int part = 1 << (c - 1);
+                if (codable(differences[i] - part)) {
+                    differences[i] -= part;
+                    differences.push_back(part);
+                    odd = true;
+                    break;
+                }
+            }
+        }
+        if (!odd && categories.size() >= 2) {
+            const int a = 1 << (categories[0] - 1);
+            const int b = 1 << (categories[1] - 1);
+            differences.insert(differences.end(), {a, b, -(a + b)});
+            odd = codable(-(a + b));
+        }
+        if (!odd)
+            return std::nullopt;
+    }
+    const int pair = 1 << (categories.front() - 1);
+    while (int(differences.size()) + 2 <= blocks)
+        differences.insert(differences.end(), {pair, -pair});
+    if (int(differences.size()) != blocks)
+        return std::nullopt;
+    return differences;
+}
+
+// One extra coefficient in a filler block: which component's block, and its run/size symbol.
+struct Extra {
+    std::size_t component = 0;
+    std::uint8_t rs = 0;
+};
+
+// Extra coefficients whose codes lengthen the filler by `bits` modulo 8: a breadth-first
+// search over the remainders, each step one more coefficient in a block of its own.
+std::optional<std::vector<Extra>> alignmentExtras(
+    const std::vector<ComponentCodes>& codes, const std::vector<int>& blocksInRow, int bits)
+{
+    // Per remainder, one symbol giving it: any run that keeps the block's end-of-block code.
+    std::vector<std::pair<int, Extra>> steps;
+    for (std::size_t c = 0; c < codes.size(); ++c) {
+        std::array<bool, 8> seen{};
+        for (int rs = 1; rs < 256; ++rs) {
+            const int length = codes[c].ac->length[std::size_t(rs)];
+            const int size = rs & 15;
+            if (length == 0 || size == 0 || size > kMaxAcSize || (rs >> 4) > kCoefficients - 3 || seen[std::size_t((length + size) % 8)])
+                continue;
+            seen[std::size_t((length + size) % 8)] = true;
+            steps.push_back({(length + size) % 8, Extra{c, std::uint8_t(rs)}});
+        }
+    }
+    std::array<std::optional<std::vector<Extra>>, 8> reach;
+    reach[0] = std::vector<Extra>{};
+    for (int depth = 0; depth < kMaxAlignmentCoefficients && !reach[std::size_t(bits)]; ++depth) {
+        auto next = reach;
+        for (int r = 0; r < 8; ++r) {
+            if (!reach[std::size_t(r)] || int(reach[std::size_t(r)]->size()) != depth)
+                continue;
+            for (const auto& [step, extra] : steps) {
+                const int to = (r + step) % 8;
+                if (next[std::size_t(to)])
+                    continue;
+                std::vector<Extra> path = *reach[std::size_t(r)];
+                path.push_back(extra);
+                const auto inComponent = std::count_if(
+                    path.begin(), path.end(), [&](const Extra& e) { return e.component == extra.component; });
+                if (inComponent <= blocksInRow[extra.component])
+                    next[std::size_t(to)] = std::move(path);
+            }
+        }
+        reach = std::move(next);
+    }
+    return reach[std::size_t(bits)];
+}
+
+// One MCU row whose DC differences leave each component's prediction at cut.predictions,
+// every block otherwise empty, as many bits long as the cut's byte has used (modulo 8). The
+// bytes are appended to `sink`.
+bool writeFiller(const JpegScanLayout& layout, const std::vector<ComponentCodes>& codes, const CutPoint& cut,
+    BitSink& sink)
+{
+    const std::size_t components = layout.components.size();
+    std::vector<int> blocksInRow(components);
+    std::vector<std::vector<int>> differences(components);
+    int length = 0;
+    for (std::size_t c = 0; c < components; ++c) {
+        const JpegScanLayout::Component& comp = layout.components[c];
+        blocksInRow[c] = comp.h * comp.v * layout.mcusPerRow;
+        if (codes[c].ac->length[kEndOfBlock] == 0)
+            return false;
+        auto d = fillerDifferences(*codes[c].dc, blocksInRow[c], cut.predictions[c]);
+        if (!d)
+            return false;
+        for (int value : *d) {
+            const int size = category(value);
+            length += codes[c].dc->length[std::size_t(size)] + size + codes[c].ac->length[kEndOfBlock];
+        }
+        differences[c] = std::move(*d);
+    }
+    const auto extras = alignmentExtras(codes, blocksInRow, ((cut.bitsUsed - length) % 8 + 8) % 8);
+    if (!extras)
+        return false;
+    std::vector<std::vector<std::uint8_t>> extraInBlock(components);
+    for (std::size_t c = 0; c < components; ++c)
+        extraInBlock[c].assign(std::size_t(blocksInRow[c]), 0);
+    std::vector<int> used(components, 0);
+    for (const Extra& e : *extras)
+        extraInBlock[e.component][std::size_t(used[e.component]++)] = e.rs;
+
+    std::vector<int> next(components, 0);
+    for (int mcu = 0; mcu < layout.mcusPerRow; ++mcu) {
+        for (std::size_t c = 0; c < components; ++c) {
+            const CanonicalCode& dc = *codes[c].dc;
+            const CanonicalCode& ac = *codes[c].ac;
+            for (int b = 0; b < layout.components[c].h * layout.components[c].v; ++b) {
+                const auto block = std::size_t(next[c]++);
+                const int value = differences[c][block];
+                const int size = category(value);
+                sink.put(dc.code[std::size_t(size)], dc.length[std::size_t(size)]);
+                sink.put(std::uint32_t(value < 0 ? value + (1 << size) - 1 : value), size);
+                if (const std::uint8_t rs = extraInBlock[c][block]) {
+                    sink.put(ac.code[rs], ac.length[rs]);
+                    sink.put((1u << (rs & 15)) - 1, rs & 15);
+                }
+                sink.put(ac.code[kEndOfBlock], ac.length[kEndOfBlock]);
+            }
+        }
+    }
+    return sink.pendingBits() == cut.bitsUsed;
+}
+
+}  // namespace
+
+std::optional<std::size_t> sequentialFrameHeightField(std::span<const std::uint8_t> file)
+{
+    std::size_t at = 2;  // after the start-of-image marker
+    while (at + 4 <= file.size() && file[at] == 0xFF) {
+        const std::uint8_t marker = file[at + 1];
+        if (marker == 0xC0 || marker == 0xC1)
+            return at + 5;
+        if (marker == 0xDA || (marker >= 0xC2 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC))
+            return std::nullopt;
+        at += 2 + (std::size_t(file[at + 2]) << 8 | file[at + 3]);
+    }
+    return std::nullopt;
+}
+
+std::optional<JpegLowerStream> makeLowerStream(
+    std::span<const std::uint8_t> file, const JpegScanLayout& layout, int firstRow)
+{
+    if (firstRow < 1 || firstRow >= layout.mcuRows || layout.components.empty() ||
+        layout.entropyStart > file.size() || layout.heightField + 2 > layout.entropyStart)
+        return std::nullopt;
+    std::vector<CanonicalCode> tables;
+    tables.reserve(2 * layout.components.size());
+    std::vector<ComponentCodes> codes;
+    for (const JpegScanLayout::Component& c : layout.components) {
+        const auto& dcSpec = layout.dcTables.at(std::size_t(c.dcTable));
+        const auto& acSpec = layout.acTables.at(std::size_t(c.acTable));
+        if (!dcSpec || !acSpec)
+            return std::nullopt;
+        auto dc = canonicalCode(*dcSpec);
+        auto ac = canonicalCode(*acSpec);
+        if (!dc || !ac)
+            return std::nullopt;
+        tables.push_back(std::move(*dc));
+        const CanonicalCode* dcCode = &tables.back();
+        tables.push_back(std::move(*ac));
+        codes.push_back({dcCode, &tables.back()});
+    }
+
+    const std::optional<CutPoint> cut = parseToRow(file, layout, codes, firstRow);
+    if (!cut)
+        return std::nullopt;
+
+    JpegLowerStream lower;
+    lower.height = layout.height - (firstRow - 1) * layout.mcuHeight;
+    BitSink sink;
+    std::vector<std::uint8_t>& head = sink.out();
+    head.assign(file.begin(), file.begin() + std::ptrdiff_t(layout.entropyStart));
+    head[layout.heightField] = std::uint8_t(lower.height >> 8);
+    head[layout.heightField + 1] = std::uint8_t(lower.height);
+    if (!writeFiller(layout, codes, *cut, sink))
+        return std::nullopt;
+    lower.tailOffset = cut->byte;
+    if (cut->bitsUsed > 0) {
+        // The filler's last bits and the rest of the cut's byte make one byte.
+        const std::uint8_t shared = file[cut->byte];
+        sink.emit(std::uint8_t(sink.pendingByte() | (shared & (0xFF >> cut->bitsUsed))));
+        lower.tailOffset += shared == 0xFF ? 2 : 1;  // past the zero stuffed after it
+    }
+    lower.head = std::move(head);
+    return lower;
+}
+
+}  // namespace tav
