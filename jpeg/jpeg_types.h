@@ -20,7 +20,8 @@ namespace tav {
 // The allocator of coefficient arrays. Its resize leaves new elements as the memory holds them:
 // the transform writes every coefficient before anything reads it, so clearing them first only
 // touched megabytes of fresh memory twice. A large array gets memory aligned for huge pages,
-// whose first touch costs a fraction of that of 4 KB pages (see platform/memory_advice.h).
+// whose first touch costs a fraction of that of 4 KB pages; a smaller one has its pages mapped
+// in at once (see platform/memory_advice.h).
 inline constexpr std::size_t kLargeArrayBytes = std::size_t(256) << 10;
 template <typename T> struct UninitialisedAllocator : std::allocator<T> {
     template <typename U> struct rebind {
@@ -31,8 +32,11 @@ template <typename T> struct UninitialisedAllocator : std::allocator<T> {
 
     T* allocate(std::size_t n)
     {
-        if (n * sizeof(T) < kLargeArrayBytes)
-            return std::allocator<T>::allocate(n);
+        if (n * sizeof(T) < kLargeArrayBytes) {
+            T* memory = std::allocator<T>::allocate(n);
+            prefaultPages(memory, n * sizeof(T));
+            return memory;
+        }
         if (n > std::numeric_limits<std::size_t>::max() / sizeof(T))
             throw std::bad_array_new_length();
         if (void* memory = allocateLarge(n * sizeof(T)))
