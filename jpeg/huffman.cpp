@@ -12,6 +12,7 @@
 
 #include "jpeg/errors.h"
 
+#include <algorithm>
 #include <bit>
 #include <vector>
 
@@ -22,20 +23,38 @@ namespace {
 constexpr int kSymbolCount = 257;  // 256 symbols and the reserved one
 constexpr int kReservedSymbol = 256;
 
-// The symbol with the smallest non-zero count, the highest symbol among equal counts (a later
-// symbol whose count is not above the kept one displaces it); -1 when there is none.
-int smallestCount(const SymbolCounts& counts, int exclude)
+// The symbols that still hold a count, in increasing order. Each merge takes one away, so the
+// search for the two smallest shrinks with the tree instead of visiting all 257 symbols twice
+// per merge (most of the time of building the tables of a small picture).
+struct LiveSymbols {
+    std::array<int, kSymbolCount> symbol;
+    int size = 0;
+
+    void remove(int s) { size = int(std::remove(symbol.begin(), symbol.begin() + size, s) - symbol.begin()); }
+};
+
+// The symbol with the smallest non-zero count (`first`) and the one with the smallest among
+// the others (`second`); among equal counts the highest symbol comes first (a later symbol
+// whose count is not above a kept one goes before it). -1 for each that does not exist.
+void twoSmallestCounts(const SymbolCounts& counts, const LiveSymbols& live, int& first, int& second)
 {
-    int best = -1;
-    std::int64_t bestCount = 0;
-    for (int s = 0; s < kSymbolCount; ++s) {
+    first = -1;
+    second = -1;
+    std::int64_t firstCount = 0;
+    std::int64_t secondCount = 0;
+    for (int i = 0; i < live.size; ++i) {
+        const int s = live.symbol[std::size_t(i)];
         const std::int64_t c = counts[std::size_t(s)];
-        if (c != 0 && s != exclude && (best < 0 || c <= bestCount)) {
-            best = s;
-            bestCount = c;
+        if (first < 0 || c <= firstCount) {
+            second = first;
+            secondCount = firstCount;
+            first = s;
+            firstCount = c;
+        } else if (second < 0 || c <= secondCount) {
+            second = s;
+            secondCount = c;
         }
     }
-    return best;
 }
 
 }  // namespace
@@ -47,15 +66,21 @@ void OptimizeHuffman(HuffmanTable& table, SymbolCounts& counts)
     std::array<int, kSymbolCount> codesize{};
     others.fill(-1);
     counts[kReservedSymbol] = 1;
+    LiveSymbols live;
+    for (int s = 0; s < kSymbolCount; ++s) {
+        if (counts[std::size_t(s)] != 0)
+            live.symbol[std::size_t(live.size++)] = s;
+    }
 
     int c1 = -1;
     for (;;) {
-        c1 = smallestCount(counts, -1);
-        const int c2 = smallestCount(counts, c1);
+        int c2 = -1;
+        twoSmallestCounts(counts, live, c1, c2);
         if (c2 < 0)
             break;
         counts[std::size_t(c1)] += counts[std::size_t(c2)];
         counts[std::size_t(c2)] = 0;
+        live.remove(c2);
         ++codesize[std::size_t(c1)];
         while (others[std::size_t(c1)] >= 0) {
             c1 = others[std::size_t(c1)];

@@ -70,33 +70,19 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
     m_width = lWidth;
 
     // The working surface: the image size rounded up to whole blocks, 24 bits, bottom-up.
-    // Sizes are computed in 64 bits; a rectangle that is empty or whose surface the header
-    // cannot describe is a surface that cannot be made.
+    // Sizes are computed in 64 bits; a rectangle that is empty or whose surface a DIB section
+    // cannot hold is a surface that cannot be made, whether or not it is then needed.
     const std::int64_t surfaceWidth = roundUp8(lWidth);
     const std::int64_t surfaceHeight = roundUp8(lHeight);
     const std::int64_t stride = (kBytesPerPixel * surfaceWidth + 3) / 4 * 4;
     if (lWidth <= 0 || lHeight <= 0 || surfaceWidth > std::numeric_limits<std::int32_t>::max() ||
         surfaceHeight > std::numeric_limits<std::int32_t>::max() ||
-        stride * surfaceHeight > std::int64_t(std::numeric_limits<std::uint32_t>::max()))
+        stride * surfaceHeight > std::int64_t(std::numeric_limits<std::int32_t>::max()))
         return SampleStatus::NoSurface;
 
+    // The context carries the stretch mode for every drawing below.
     std::unique_ptr<DeviceContext> memoryDc = CreateCompatibleDC(nullptr);
     if (!memoryDc)
-        return SampleStatus::NoSurface;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = std::int32_t(surfaceWidth);
-    info.bmiHeader.biHeight = std::int32_t(surfaceHeight);  // positive: bottom-up rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    info.bmiHeader.biSizeImage = std::uint32_t(stride * surfaceHeight);
-    void* bits = nullptr;
-    std::unique_ptr<DIBSection> surface = CreateDIBSection(memoryDc.get(), &info, DIB_RGB_COLORS, &bits);
-    if (!surface)
-        return SampleStatus::NoSurface;
-    const ScopedSelect selected(memoryDc.get(), surface.get());
-    if (!selected.ok())
         return SampleStatus::NoSurface;
     if (SetStretchBltMode(memoryDc.get(), HALFTONE) == 0)
         SetStretchBltMode(memoryDc.get(), COLORONCOLOR);
@@ -109,6 +95,28 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
     const DIBSection* source = lHDC ? lHDC->bitmap() : nullptr;
     const bool inPlace = source && source->bitCount() == 24 && lSrcLeft >= 0 && lSrcTop >= 0 &&
         std::int64_t(lSrcLeft) + lWidth <= source->width() && std::int64_t(lSrcTop) + lHeight <= source->height();
+    // Only the other path draws on the working surface, so only it makes one: clearing a
+    // surface that is never read cost a page fault per 4 KB, the largest fixed cost of
+    // sampling a small picture.
+    std::unique_ptr<DIBSection> surface;
+    std::unique_ptr<ScopedSelect> surfaceSelection;
+    if (!inPlace) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = std::int32_t(surfaceWidth);
+        info.bmiHeader.biHeight = std::int32_t(surfaceHeight);  // positive: bottom-up rows
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        info.bmiHeader.biCompression = BI_RGB;
+        info.bmiHeader.biSizeImage = std::uint32_t(stride * surfaceHeight);
+        void* bits = nullptr;
+        surface = CreateDIBSection(memoryDc.get(), &info, DIB_RGB_COLORS, &bits);
+        if (!surface)
+            return SampleStatus::NoSurface;
+        surfaceSelection = std::make_unique<ScopedSelect>(memoryDc.get(), surface.get());
+        if (!surfaceSelection->ok())
+            return SampleStatus::NoSurface;
+    }
     std::unique_ptr<DeviceContext> stretchDc;
     std::unique_ptr<DIBSection> stretched;  // the subsampled image of the in-place path
     std::unique_ptr<ScopedSelect> stretchedSelection;

@@ -425,16 +425,22 @@ std::int64_t OptimizeTables(std::span<const ScanComponent> list, int first, int 
         const bool parallel = units >= 2 && scanBlocks(layouts) >= kParallelScanBlocks &&
             std::thread::hardware_concurrency() >= 2;
         const std::int64_t middle = parallel ? units / 2 : units;
-        std::array<SymbolCounts, kHuffmanTableSlots> dcSecond{};
-        std::array<SymbolCounts, kHuffmanTableSlots> acSecond{};
+        // The second half counts apart only when it runs on a thread of its own. Its 16 KB of
+        // counts live on the heap: on the stack they were fresh pages, a page fault each, for
+        // every picture, also the small ones that are counted in one walk.
+        using CountSet = std::array<SymbolCounts, kHuffmanTableSlots>;
+        const std::unique_ptr<CountSet> dcSecond = parallel ? std::make_unique<CountSet>() : nullptr;
+        const std::unique_ptr<CountSet> acSecond = parallel ? std::make_unique<CountSet>() : nullptr;
         std::vector<CountingSink> sinks(layouts.size()), secondSinks(layouts.size());
         std::vector<int> predictors(layouts.size(), 0);
         std::vector<int> secondPredictors = parallel ? predictorsAt(layouts, geometry, middle) : predictors;
         for (std::size_t c = 0; c < layouts.size(); ++c) {
             sinks[c].dcCounts = &dcCounts[std::size_t(layouts[c].dcTable)];
             sinks[c].acCounts = &acCounts[std::size_t(layouts[c].acTable)];
-            secondSinks[c].dcCounts = &dcSecond[std::size_t(layouts[c].dcTable)];
-            secondSinks[c].acCounts = &acSecond[std::size_t(layouts[c].acTable)];
+            if (parallel) {
+                secondSinks[c].dcCounts = &(*dcSecond)[std::size_t(layouts[c].dcTable)];
+                secondSinks[c].acCounts = &(*acSecond)[std::size_t(layouts[c].acTable)];
+            }
             dcUsed[std::size_t(layouts[c].dcTable)] = true;
             acUsed[std::size_t(layouts[c].acTable)] = true;
         }
@@ -449,10 +455,10 @@ std::int64_t OptimizeTables(std::span<const ScanComponent> list, int first, int 
                     codeBlock(block, secondPredictors[c], secondSinks[c]);
                 });
             });
-        for (std::size_t t = 0; t < std::size_t(kHuffmanTableSlots); ++t) {
+        for (std::size_t t = 0; parallel && t < std::size_t(kHuffmanTableSlots); ++t) {
             for (std::size_t s = 0; s < dcCounts[t].size(); ++s) {
-                dcCounts[t][s] += dcSecond[t][s];
-                acCounts[t][s] += acSecond[t][s];
+                dcCounts[t][s] += (*dcSecond)[t][s];
+                acCounts[t][s] += (*acSecond)[t][s];
             }
         }
     }

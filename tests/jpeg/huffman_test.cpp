@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <vector>
 
 namespace tav {
@@ -80,6 +82,80 @@ TEST(OptimizeHuffman, TiesBetweenRealAndMergedTrees)
     OptimizeHuffman(table, four);
     EXPECT_EQ(bitsOf(table), withTrailingZeros({0, 3, 1}));
     EXPECT_EQ(huffvalOf(table), (std::vector<int>{4, 7, 9, 200}));
+}
+
+// Code sizes by Figure K.1 as written: both trees to merge found by a full scan of the 257
+// counts, the highest symbol first among equal counts.
+std::array<int, 257> referenceCodeSizes(SymbolCounts counts)
+{
+    std::array<int, 257> codesize{};
+    std::array<int, 257> others;
+    others.fill(-1);
+    counts[256] = 1;
+    const auto smallest = [&](int exclude) {
+        int best = -1;
+        for (int s = 0; s < 257; ++s) {
+            if (counts[std::size_t(s)] != 0 && s != exclude &&
+                (best < 0 || counts[std::size_t(s)] <= counts[std::size_t(best)]))
+                best = s;
+        }
+        return best;
+    };
+    for (;;) {
+        int c1 = smallest(-1);
+        const int c2 = smallest(c1);
+        if (c2 < 0)
+            return codesize;
+        counts[std::size_t(c1)] += counts[std::size_t(c2)];
+        counts[std::size_t(c2)] = 0;
+        for (int c = c1;; c = others[std::size_t(c)]) {
+            ++codesize[std::size_t(c)];
+            if (others[std::size_t(c)] < 0) {
+                others[std::size_t(c)] = c2;
+                break;
+            }
+        }
+        for (int c = c2; c >= 0; c = others[std::size_t(c)])
+            ++codesize[std::size_t(c)];
+    }
+}
+
+TEST(OptimizeHuffman, MatchesTheFullScanOnManyTies)
+{
+    // Counts of 1 to 4 on random subsets of the symbols tie all the time, between symbols
+    // and between merged trees; no code gets longer than 16 bits, so BITS and HUFFVAL follow
+    // from the code sizes alone.
+    std::uint32_t seed = 12345;
+    const auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    for (int round = 0; round < 300; ++round) {
+        SymbolCounts counts{};
+        const std::uint32_t density = 1 + next() % 8;
+        for (int s = 0; s < 256; ++s) {
+            if (next() % 8 < density)
+                counts[std::size_t(s)] = 1 + next() % 4;
+        }
+        const std::array<int, 257> sizes = referenceCodeSizes(counts);
+        std::vector<int> expectedBits(16, 0);
+        std::vector<int> expectedHuffval;
+        for (int length = 1; length <= 16; ++length) {
+            for (int s = 0; s < 256; ++s) {
+                if (sizes[std::size_t(s)] == length)
+                    expectedHuffval.push_back(s);
+            }
+            expectedBits[std::size_t(length - 1)] = int(std::count(sizes.begin(), sizes.end(), length));
+        }
+        const int longest = *std::max_element(sizes.begin(), sizes.end());
+        ASSERT_LE(longest, 16) << round;
+        if (longest > 0)
+            --expectedBits[std::size_t(longest - 1)];  // the reserved symbol's code
+        HuffmanTable table;
+        OptimizeHuffman(table, counts);
+        ASSERT_EQ(bitsOf(table), expectedBits) << round;
+        ASSERT_EQ(huffvalOf(table), expectedHuffval) << round;
+    }
 }
 
 TEST(OptimizeHuffman, LimitsCodesToSixteenBits)
