@@ -1,7 +1,8 @@
 // Timing of the hot paths of the logo job, one stage at a time: the block transform and
 // quantization (vectorised lanes against their scalar twins), the Huffman counting and writing
 // passes, the HALFTONE stretch, and picture decoding (a 24-megapixel JPEG in full and at
-// reduced scale, the rows of a 24-bit BMP). The decoding benchmarks read the pictures that
+// reduced scale, the rows of a 24-bit BMP; the 1080p JPEG at the startup logo's scale by one
+// thread and cut in two, and the parse that finds the cut). The decoding benchmarks read the pictures that
 // bench/compare.py makes, from $TAVRENIX_BENCH_DATA (default build/bench-data); they are
 // skipped when the pictures are not there.
 //
@@ -13,6 +14,8 @@
 #include "jpeg/scan_writer.h"
 #include "platform/device_context.h"
 #include "platform/dib.h"
+#include "platform/jpeg_scan_split.h"
+#include "platform/picture_decoders.h"
 #include "platform/picture_reader.h"
 #include "platform/transfer.h"
 
@@ -22,6 +25,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -200,6 +205,56 @@ BENCHMARK_CAPTURE(decodeRows, jpeg24mp_full, "photo-6000x4000.jpg", JpegScaling:
 BENCHMARK_CAPTURE(decodeRows, jpeg24mp_reduced, "photo-6000x4000.jpg", JpegScaling::Reduced)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(decodeRows, bmp24mp_rows, "photo-6000x4000.bmp", JpegScaling::Full)->Unit(benchmark::kMillisecond);
+
+UninitialisedBytes fileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return UninitialisedBytes(bytes.begin(), bytes.end());
+}
+
+// The startup logo's JPEG decoding: every row of the 1080p picture at the logo's scale, by one
+// thread or cut in two.
+void jpegRows(benchmark::State& state, JpegSplit split)
+{
+    const std::filesystem::path path = benchData("photo-1920x1080.jpg");
+    if (!std::filesystem::exists(path)) {
+        state.SkipWithError("no benchmark picture; run bench/compare.py (./dev.sh bench) first");
+        return;
+    }
+    const UninitialisedBytes file = fileBytes(path);
+    for (auto _ : state) {
+        const auto decoder = JpegRowDecoder::open(file, 256, 195, split);
+        std::vector<std::uint8_t> row(std::size_t(decoder->width()) * 3);
+        std::uint8_t* rows[1] = {row.data()};
+        for (int y = 0; y < decoder->height(); ++y)
+            decoder->read(rows, 1);
+        benchmark::DoNotOptimize(row.data());
+    }
+}
+BENCHMARK_CAPTURE(jpegRows, jpeg1080p_one_thread, JpegSplit::Never)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(jpegRows, jpeg1080p_cut_in_two, JpegSplit::WhenWorthIt)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The parse that finds where to cut, taken to the last MCU row: the cost of skipping Huffman
+// codes, against the decoding above.
+void jpegCutParse(benchmark::State& state)
+{
+    const std::filesystem::path path = benchData("photo-1920x1080.jpg");
+    if (!std::filesystem::exists(path)) {
+        state.SkipWithError("no benchmark picture; run bench/compare.py (./dev.sh bench) first");
+        return;
+    }
+    const UninitialisedBytes file = fileBytes(path);
+    const std::optional<JpegScanLayout> layout = splittableJpegLayout(file);
+    if (!layout) {
+        state.SkipWithError("the benchmark picture cannot be cut");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(makeLowerStream(file, *layout, layout->mcuRows - 1));
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(file.size()));
+}
+BENCHMARK(jpegCutParse)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tav

@@ -43,7 +43,7 @@ std::optional<BmpRows24> plainBmpRows24(std::span<const std::uint8_t> head, std:
 // Whether a JPEG row decoder may decode the lower part of the picture on a second thread.
 enum class JpegSplit {
     WhenWorthIt,  // a baseline picture with enough data, on a machine with two cores or more
-    Always,       // whenever the picture allows it (tests)
+    Always,       // whenever the picture allows it, the second thread's rows always taken (tests)
     Never,
 };
 
@@ -66,8 +66,9 @@ public:
     int pictureWidth() const { return m_pictureWidth; }  // the file's own size
     int pictureHeight() const { return m_pictureHeight; }
     int denominator() const { return m_denominator; }
-    // Whether a second thread decodes rows from splitRow() on; it may still give them back to
-    // this one, when the data below turns out not to parse.
+    // Whether the rows from splitRow() on (so far) came from a second thread. It decodes them
+    // while this one decodes the rows above, and takes over once it is ahead; when it falls
+    // behind (a busy machine) or the data below turns out not to parse, this one decodes on.
     bool isSplit() const;
     int splitRow() const;
 

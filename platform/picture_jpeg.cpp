@@ -370,14 +370,15 @@ std::optional<JpegScanLayout> scanLayout(const jpeg_decompress_struct& cinfo, st
     return layout;
 }
 
-// The rows from firstRow() down, decoded on a thread of their own from the lower stream.
+// The rows from firstRow() down, decoded on a thread of their own from the lower stream and
+// handed over as they are made.
 class LowerHalf {
 public:
     LowerHalf(std::span<const std::uint8_t> file, JpegScanLayout layout, int firstMcuRow, int denominator,
         int width, int height)
         : m_file(file), m_layout(std::move(layout)), m_firstMcuRow(firstMcuRow), m_denominator(denominator),
           m_rowBytes(std::size_t(width) * 3), m_firstRow(firstMcuRow * m_layout.mcuHeight / denominator),
-          m_rows(height - m_firstRow)
+          m_endRow(height)
     {
         m_thread = std::thread([this] { run(); });
     }
@@ -390,13 +391,16 @@ public:
     LowerHalf& operator=(const LowerHalf&) = delete;
 
     int firstRow() const { return m_firstRow; }
-    // Waits for the thread. True when its rows are ready; false when they are to be decoded
-    // by the caller, as they would have been without the split.
-    bool wait()
+    // The rows before this one are made (from firstRow() on).
+    int madeUpTo() const { return m_madeUpTo.load(std::memory_order_acquire); }
+    bool failed() const { return m_failed.load(std::memory_order_acquire); }
+    // Waits until row y is made: true, or false when the thread gave up (the rows are then to
+    // be decoded by the caller, as they would have been without the split).
+    bool waitFor(int y)
     {
         std::unique_lock lock(m_mutex);
-        m_doneChanged.wait(lock, [this] { return m_done; });
-        return m_decoded;
+        m_progress.wait(lock, [&] { return failed() || madeUpTo() > y; });
+        return madeUpTo() > y;
     }
     const std::uint8_t* row(int y) const { return &m_pixels[std::size_t(y - m_firstRow) * m_rowBytes]; }
 
@@ -408,10 +412,11 @@ private:
             decoded = decode();
         } catch (...) {  // no memory: the caller decodes the rows
         }
-        const std::lock_guard lock(m_mutex);
-        m_done = true;
-        m_decoded = decoded;
-        m_doneChanged.notify_all();
+        if (!decoded) {
+            const std::lock_guard lock(m_mutex);
+            m_failed.store(true, std::memory_order_release);
+            m_progress.notify_all();
+        }
     }
 
     bool decode()
@@ -419,7 +424,7 @@ private:
         // The stream starts one MCU row above the first row wanted: a row of filler, then the
         // row above, which gives the rows below it whatever context smooth upsampling reads.
         const std::optional<JpegLowerStream> stream = makeLowerStream(m_file, m_layout, m_firstMcuRow - 1);
-        if (!stream)
+        if (!stream || m_cancel)
             return false;
         TwoPieceSource source;  // declared before the session that reads it
         source.second = m_file.subspan(stream->tailOffset);
@@ -430,24 +435,30 @@ private:
             std::size_t(session.m_cinfo.output_width) * 3 != m_rowBytes)
             return false;
         const int skipped = 2 * m_layout.mcuHeight / m_denominator;
-        if (int(session.m_cinfo.output_height) != skipped + m_rows)
+        const int rows = m_endRow - m_firstRow;
+        if (int(session.m_cinfo.output_height) != skipped + rows)
             return false;
         std::vector<std::uint8_t> scratch(m_rowBytes);
         std::uint8_t* scratchRow = scratch.data();
         for (int y = 0; y < skipped; ++y)
             if (!readRows(session, &scratchRow, 1, nullptr))
                 return false;
-        m_pixels.resize(std::size_t(m_rows) * m_rowBytes);
+        m_pixels.resize(std::size_t(rows) * m_rowBytes);
         constexpr int kRowsAtOnce = 16;
-        std::array<std::uint8_t*, kRowsAtOnce> rows{};
-        for (int y = 0; y < m_rows && !m_cancel; y += kRowsAtOnce) {
-            const int count = std::min(kRowsAtOnce, m_rows - y);
-            for (int i = 0; i < count; ++i)
-                rows[std::size_t(i)] = &m_pixels[std::size_t(y + i) * m_rowBytes];
-            if (!readRows(session, rows.data(), count, nullptr))
+        std::array<std::uint8_t*, kRowsAtOnce> batch{};
+        for (int y = 0; y < rows; y += kRowsAtOnce) {
+            if (m_cancel)
                 return false;
+            const int count = std::min(kRowsAtOnce, rows - y);
+            for (int i = 0; i < count; ++i)
+                batch[std::size_t(i)] = &m_pixels[std::size_t(y + i) * m_rowBytes];
+            if (!readRows(session, batch.data(), count, nullptr))
+                return false;
+            const std::lock_guard lock(m_mutex);
+            m_madeUpTo.store(m_firstRow + y + count, std::memory_order_release);
+            m_progress.notify_all();
         }
-        return !m_cancel;
+        return true;
     }
 
     const std::span<const std::uint8_t> m_file;
@@ -456,13 +467,13 @@ private:
     const int m_denominator;
     const std::size_t m_rowBytes;
     const int m_firstRow;
-    const int m_rows;
+    const int m_endRow;
     UninitialisedBytes m_pixels;
     std::atomic<bool> m_cancel{false};
+    std::atomic<int> m_madeUpTo{0};
+    std::atomic<bool> m_failed{false};
     std::mutex m_mutex;
-    std::condition_variable m_doneChanged;
-    bool m_done = false;
-    bool m_decoded = false;
+    std::condition_variable m_progress;
     std::thread m_thread;  // last: started once everything it uses exists
 };
 
@@ -480,8 +491,11 @@ struct JpegRowDecoder::State {
     UninitialisedBytes file;  // read by both sessions
     Session session;
     JSAMPARRAY cmykRow = nullptr;
-    int nextRow = 0;
+    int nextRow = 0;     // the next row handed out
+    int sessionRow = 0;  // the next row of this thread's session
     std::unique_ptr<LowerHalf> lower;
+    bool lowerTakenOver = false;  // the rows from the lower half's first on come from it
+    bool waitForLower = false;    // take them from it even when this thread is ahead
 };
 
 JpegRowDecoder::JpegRowDecoder() = default;
@@ -520,35 +534,59 @@ std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(
     // The lower stream starts one MCU row above its first row wanted, and not at the top.
     if (layout && layout->mcuRows >= 3 && !state.cmykRow && worthIt) {
         const int firstMcuRow = std::clamp(int(layout->mcuRows * kUpperShare + 0.5), 2, layout->mcuRows - 1);
+        state.waitForLower = split == JpegSplit::Always;
         state.lower = std::make_unique<LowerHalf>(state.file, std::move(*layout), firstMcuRow,
             decoder->m_denominator, decoder->m_width, decoder->m_height);
     }
     return decoder;
 }
 
-bool JpegRowDecoder::isSplit() const { return m_state->lower != nullptr; }
+bool JpegRowDecoder::isSplit() const { return m_state->lowerTakenOver; }
 int JpegRowDecoder::splitRow() const { return m_state->lower ? m_state->lower->firstRow() : m_height; }
 
 void JpegRowDecoder::read(std::uint8_t* const* rows, int count)
 {
     State& state = *m_state;
+    const std::size_t rowBytes = std::size_t(m_width) * 3;
     int done = 0;
     while (done < count) {
         LowerHalf* lower = state.lower.get();
         if (lower && state.nextRow >= lower->firstRow()) {
-            if (!lower->wait()) {
-                state.lower.reset();
+            // The lower half takes over once it is ahead of this thread; until then (its
+            // thread may not even run, on a busy machine) this thread decodes on by itself.
+            if (!state.lowerTakenOver && !lower->failed() &&
+                (state.waitForLower || lower->madeUpTo() > state.nextRow))
+                state.lowerTakenOver = true;
+            if (state.lowerTakenOver && lower->waitFor(state.nextRow)) {
+                const int end = std::min(lower->madeUpTo(), state.nextRow + count - done);
+                for (; state.nextRow < end; ++done, ++state.nextRow)
+                    std::memcpy(rows[done], lower->row(state.nextRow), rowBytes);
                 continue;
             }
-            for (; done < count; ++done, ++state.nextRow)
-                std::memcpy(rows[done], lower->row(state.nextRow), std::size_t(m_width) * 3);
-            return;
+            if (lower->failed()) {
+                state.lower.reset();
+                state.lowerTakenOver = false;
+                lower = nullptr;
+            }
         }
-        const int here = lower ? std::min(count - done, lower->firstRow() - state.nextRow) : count - done;
+        // This thread's own session, first brought up to the row wanted (it stood still while
+        // a lower half that then gave up handed out rows).
+        std::vector<std::uint8_t> skipped;
+        while (state.sessionRow < state.nextRow) {
+            skipped.resize(rowBytes);
+            std::uint8_t* row = skipped.data();
+            if (!readRows(state.session, &row, 1, state.cmykRow))
+                invalidJpeg(state.session.m_err.message);
+            ++state.sessionRow;
+        }
+        const int here =
+            lower && state.nextRow < lower->firstRow() ? std::min(count - done, lower->firstRow() - state.nextRow)
+                                                        : count - done;
         if (!readRows(state.session, rows + done, here, state.cmykRow))
             invalidJpeg(state.session.m_err.message);
         done += here;
         state.nextRow += here;
+        state.sessionRow += here;
     }
 }
 

@@ -186,6 +186,25 @@ TEST(JpegSplitDamage, ADamagedFileGivesTheErrorOrRowsOfOneDecode)
     }
 }
 
+TEST(JpegSplitTakeOver, RowsAreTheSameWhicheverThreadMakesThem)
+{
+    // Large enough to be cut when worth it; which thread decodes the lower rows then depends on
+    // which gets there first.
+    JpegSpec spec{"420", 3, JCS_YCbCr, 2, 2};
+    spec.width = 640;
+    spec.height = 480;
+    spec.quality = 95;
+    const Bytes file = photoJpeg(spec);
+    ASSERT_GT(file.size(), std::size_t(128) << 10);
+    const Outcome one = decodeRows(file, 100, 80, JpegSplit::Never);
+    ASSERT_EQ(one.error, "");
+    for (int run = 0; run < 10; ++run) {
+        const Outcome either = decodeRows(file, 100, 80, JpegSplit::WhenWorthIt);
+        EXPECT_EQ(either.error, "");
+        EXPECT_TRUE(either.rows == one.rows) << "run " << run << (either.split ? ", split" : ", not split");
+    }
+}
+
 TEST(JpegSplitKinds, OtherKindsOfFileAreDecodedAsOne)
 {
     const std::vector<JpegSpec> others = {
