@@ -53,36 +53,50 @@ DrawingSurface::~DrawingSurface() = default;
 
 void DrawingSurface::clear() { std::memset(m_bitmap->bits(), 0, m_bitmap->sizeImage()); }
 
-std::unique_ptr<LogoCutter> LogoCutter::create()
+namespace {
+
+std::unique_ptr<DrawingSurface> makeSurface(int width, int height)
 {
-    std::unique_ptr<LogoCutter> cutter(new LogoCutter);
-    const StartupLogoLayout& logo = startupLogoLayout();
-    cutter->m_logo = DrawingSurface::create(logo.width, logo.height);
-    if (!cutter->m_logo)
-        return nullptr;
-    for (SeasonIndex s = 0; s < kSeasonCount; ++s) {
-        const SeasonLayout& season = seasonLayout(s);
-        cutter->m_fullImages[s] = DrawingSurface::create(season.fullWidth, season.fullHeight);
-        if (!cutter->m_fullImages[s])
-            return nullptr;
-        for (const PartLayout& part : season.parts) {
-            auto surface = DrawingSurface::create(part.width, part.height);
-            if (!surface)
-                return nullptr;
-            cutter->m_parts[s].push_back(std::move(surface));
-        }
+    std::unique_ptr<DrawingSurface> surface = DrawingSurface::create(width, height);
+    if (!surface)
+        throw SurfaceAllocationFailed();
+    return surface;
+}
+
+}  // namespace
+
+DrawingSurface& LogoCutter::logo() const
+{
+    if (!m_logo) {
+        const StartupLogoLayout& layout = startupLogoLayout();
+        m_logo = makeSurface(layout.width, layout.height);
     }
-    return cutter;
+    return *m_logo;
+}
+
+LogoCutter::SeasonSurfaces& LogoCutter::seasonSurfaces(SeasonIndex season) const
+{
+    SeasonSurfaces& surfaces = m_seasons.at(std::size_t(season));
+    if (surfaces.fullImage)
+        return surfaces;
+    // All of the season or none, so a season's surfaces are either all there or all made again.
+    const SeasonLayout& layout = seasonLayout(season);
+    SeasonSurfaces made;
+    made.fullImage = makeSurface(layout.fullWidth, layout.fullHeight);
+    for (const PartLayout& part : layout.parts)
+        made.parts.push_back(makeSurface(part.width, part.height));
+    surfaces = std::move(made);
+    return surfaces;
 }
 
 const DrawingSurface& LogoCutter::fullImageSurface(SeasonIndex season) const
 {
-    return *m_fullImages.at(std::size_t(season));
+    return *seasonSurfaces(season).fullImage;
 }
 
 const DrawingSurface& LogoCutter::partSurface(SeasonIndex season, int part) const
 {
-    return *m_parts.at(std::size_t(season)).at(std::size_t(part));
+    return *seasonSurfaces(season).parts.at(std::size_t(part));
 }
 
 void LogoCutter::scaleOnto(DrawingSurface& target, const fs::path& path)
@@ -106,11 +120,12 @@ void LogoCutter::scaleOnto(DrawingSurface& target, const fs::path& path)
 
 void LogoCutter::CutStartupLogo(const fs::path& path)
 {
+    DrawingSurface& target = logo();
     // A cut that succeeds writes every pixel, so the surface is cleared only when one fails.
     try {
-        scaleOnto(*m_logo, path);
+        scaleOnto(target, path);
     } catch (...) {
-        m_logo->clear();
+        target.clear();
         throw;
     }
 }
@@ -120,8 +135,9 @@ void LogoCutter::CutLoadingScreen(SeasonIndex season, const fs::path& path)
     if (!isSeason(season))
         return;
     const SeasonLayout& layout = seasonLayout(season);
-    DrawingSurface& full = *m_fullImages[std::size_t(season)];
-    auto& parts = m_parts[std::size_t(season)];
+    SeasonSurfaces& surfaces = seasonSurfaces(season);
+    DrawingSurface& full = *surfaces.fullImage;
+    auto& parts = surfaces.parts;
     const auto clearAll = [&] {
         full.clear();
         for (auto& part : parts)

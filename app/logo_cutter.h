@@ -17,6 +17,7 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace tav {
@@ -48,17 +49,31 @@ private:
     std::unique_ptr<ScopedSelect> m_selection;
 };
 
-// Owns the surfaces of every row of the production table and the image-information reader.
-// Made once and kept by the logo run; each cut overwrites the surfaces it fills.
+inline constexpr const char* kNoSurfaceMemoryText = "not enough memory for the drawing surfaces";
+
+// Raised by LogoCutter when the memory for a drawing surface cannot be had. A bad_alloc, so a
+// caller that handles running out of memory handles it too; its text says what ran out.
+class SurfaceAllocationFailed : public std::bad_alloc {
+public:
+    const char* what() const noexcept override { return kNoSurfaceMemoryText; }
+};
+
+// Owns the surfaces of the rows of the production table and the image-information reader.
+// Kept by the logo run; each cut overwrites the surfaces it fills. A run uses the logo or the
+// surfaces of one season (at most 6 MB of the 15 MB of them all), so each surface is made,
+// black, at its first use: the logo at the first startup-logo cut, a season's full image and
+// parts together at the first loading-screen cut of that season, or at the first access to one
+// of them. A surface that cannot be had raises SurfaceAllocationFailed from that cut or
+// accessor, before anything is read or drawn.
 class LogoCutter {
 public:
-    // Null when the surfaces cannot be had.
-    static std::unique_ptr<LogoCutter> create();
+    LogoCutter() = default;
 
     // Scales the picture at `path` onto the logo surface (the startup logo, whatever the
     // season). Throws RunTimeError when the picture cannot be read: the header reader's
     // errors (53 missing file, 75 unreadable path, 9 short header, 6 depth overflow) and the
-    // picture loader's (481 and the like). After a failure the logo surface is black.
+    // picture loader's (481 and the like). After a failure the logo surface is black. Throws
+    // SurfaceAllocationFailed when the logo surface cannot be had.
     void CutStartupLogo(const std::filesystem::path& path);
 
     // Scales the picture onto the full-image surface of `season` and cuts it onto that
@@ -66,8 +81,9 @@ public:
     // failure the season's full-image and part surfaces are black.
     void CutLoadingScreen(SeasonIndex season, const std::filesystem::path& path);
 
-    const DrawingSurface& logoSurface() const { return *m_logo; }
-    // `season` must be a season of the table, `part` an index into its parts.
+    const DrawingSurface& logoSurface() const { return logo(); }
+    // `season` must be a season of the table, `part` an index into its parts (std::out_of_range
+    // otherwise).
     const DrawingSurface& fullImageSurface(SeasonIndex season) const;
     const DrawingSurface& partSurface(SeasonIndex season, int part) const;
 
@@ -79,7 +95,15 @@ public:
     void setJpegScaling(JpegScaling scaling) { m_jpegScaling = scaling; }
 
 private:
-    LogoCutter() = default;
+    struct SeasonSurfaces {
+        std::unique_ptr<DrawingSurface> fullImage;
+        std::vector<std::unique_ptr<DrawingSurface>> parts;
+    };
+
+    // The surfaces, made when first asked for. Lazily made state, hence mutable: the accessors
+    // stay const for the callers that only read the pixels.
+    DrawingSurface& logo() const;
+    SeasonSurfaces& seasonSurfaces(SeasonIndex season) const;
 
     // Reads the header, then scales the picture onto `target` (its whole surface), reading the
     // picture row by row.
@@ -87,9 +111,8 @@ private:
 
     clsImage m_imageInfo;
     JpegScaling m_jpegScaling = JpegScaling::Reduced;
-    std::unique_ptr<DrawingSurface> m_logo;
-    std::array<std::unique_ptr<DrawingSurface>, kSeasonCount> m_fullImages;
-    std::array<std::vector<std::unique_ptr<DrawingSurface>>, kSeasonCount> m_parts;
+    mutable std::unique_ptr<DrawingSurface> m_logo;
+    mutable std::array<SeasonSurfaces, kSeasonCount> m_seasons;
 };
 
 }  // namespace tav

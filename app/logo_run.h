@@ -58,7 +58,8 @@ public:
         std::filesystem::path dialogFolder = {});
 
     // The make button's dispatch: a startup logo for a season that has one, the "Info"
-    // refusal for one that has not, or the loading screens.
+    // refusal for one that has not, or the loading screens. SurfaceAllocationFailed from the
+    // cut is passed on to the caller, who says it; nothing has been written then.
     RunOutcome make(SeasonIndex season, LogoType type, const std::string& picturePath);
 
     // Seasons without a startup logo (and values outside the table) do nothing.

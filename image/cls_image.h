@@ -66,11 +66,12 @@ private:
     std::uint8_t tiffDepth(ByteOrder order, std::int64_t entry) const;
     void searchJpeg();
 
-    void loadRest() const;
+    void loadMore(std::int64_t offset) const;
 
-    // The file's first bytes, or all of them with the zero byte after them once a read beyond
-    // the first ones needed them (only the JPEG search walks that far): a header reader has no
-    // business copying a picture of many megabytes to look at its first few dozen bytes.
+    // The file's first bytes, more of them once a read beyond those needed them (a TIFF
+    // directory, a JPEG search), and all of them with the zero byte after them once the end
+    // was reached: a header reader has no business copying a picture of many megabytes to look
+    // at its first few dozen bytes.
     mutable std::vector<std::uint8_t> m_fileBytes;
     mutable bool m_wholeFile = true;
     std::filesystem::path m_path;

@@ -84,16 +84,19 @@ void runMake(const MakeOptions& o)
         printError(workDir.string() + ": the work folder cannot be written");
         throw CommandFailed();
     }
-    std::unique_ptr<LogoCutter> cutter = LogoCutter::create();
-    if (!cutter) {
-        printError("not enough memory for the drawing surfaces");
-        throw CommandFailed();
-    }
+    LogoCutter cutter;
     ArgumentsInterface ui(o);
-    LogoRun run(ui, *cutter, workDir);
+    LogoRun run(ui, cutter, workDir);
     const SeasonIndex season = SeasonIndex(o.season);
     const LogoType type = o.startupLogo.empty() ? LogoType::LoadingScreen : LogoType::StartupLogo;
-    const RunOutcome outcome = run.make(season, type, o.picture);
+    RunOutcome outcome;
+    try {
+        outcome = run.make(season, type, o.picture);
+    } catch (const SurfaceAllocationFailed& e) {
+        // Raised by the cut, before anything was written.
+        printError(e.what());
+        throw CommandFailed();
+    }
 
     for (const RunOutcome::Written& w : outcome.written)
         std::cout << w.path.string() << " (" << w.size << " bytes)\n";

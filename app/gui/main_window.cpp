@@ -303,7 +303,7 @@ LogoCutter* Main::cutter()
 {
     if (!m_cutter) {
         try {
-            m_cutter = LogoCutter::create();
+            m_cutter = std::make_unique<LogoCutter>();
         } catch (const std::bad_alloc&) {
         }
     }
@@ -319,15 +319,23 @@ bool Main::takePicture(const QString& path)
         return false;
     QImage preview;
     std::string problem;
+    bool noSurface = false;
     {
         WaitCursor wait;
         try {
             preview = previewOf(*logoCutter, toLocalPath(path));
         } catch (const RunTimeError& e) {
             problem = e.what();
+        } catch (const SurfaceAllocationFailed&) {
+            // The picture is not to blame: the surface it is drawn on could not be had.
+            noSurface = true;
         } catch (const std::bad_alloc&) {
             problem = toLocalPath(path) + ": the picture is too large for the memory available";
         }
+    }
+    if (noSurface) {
+        m_ui->showMessage(str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical);
+        return false;
     }
     if (!problem.empty() || preview.isNull()) {
         m_ui->showMessage(str(kUnreadableText) + "\n" + problem, str(kUnreadableTitle), MessageIcon::Exclamation);

@@ -75,7 +75,7 @@ protected:
     fs::path work = dir / "work";
     fs::path out = dir / "out";
     ScriptedUser user;
-    std::unique_ptr<LogoCutter> cutter = LogoCutter::create();
+    std::unique_ptr<LogoCutter> cutter = std::make_unique<LogoCutter>();
     fs::path picture;
 
     void SetUp() override
