@@ -16,6 +16,7 @@
 #include "picture.h"
 
 #include "jpeg_scan_split.h"
+#include "thread_placement.h"
 
 #include <algorithm>
 #include <array>
@@ -381,6 +382,7 @@ public:
           m_endRow(height)
     {
         m_thread = std::thread([this] { run(); });
+        keepOffCallersCore(m_thread);
     }
     ~LowerHalf()
     {
