@@ -10,6 +10,7 @@
 #pragma once
 
 #include "dib.h"
+#include "memory_advice.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -71,7 +72,9 @@ private:
     int m_kept = 1;
     int m_next = 0;  // the first row not read yet
     int m_furthest = -1;  // the furthest row asked for
-    std::vector<std::uint8_t> m_ring;  // 2 * m_kept rows of width * 3 bytes, row y in slot y mod 2 * m_kept
+    // 2 * m_kept rows of width * 3 bytes, row y in slot y mod 2 * m_kept; each slot is read
+    // into before it is handed out, so the ring is never cleared (fresh memory is costly).
+    UninitialisedBytes m_ring;
     std::size_t m_rowBytes;
 };
 
