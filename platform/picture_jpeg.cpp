@@ -521,28 +521,30 @@ std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(
     checkPictureSize(decoder->m_pictureWidth, decoder->m_pictureHeight);
     decoder->m_denominator =
         reducedScaleDenominator(decoder->m_pictureWidth, decoder->m_pictureHeight, targetWidth, targetHeight);
-    std::optional<JpegScanLayout> layout;
-    if (split != JpegSplit::Never)
-        layout = scanLayout(session.m_cinfo, state.file);
-    if (!startScaled(session, decoder->m_denominator, state.cmykRow))
-        invalidJpeg(session.m_err.message);
-    decoder->m_width = int(session.m_cinfo.output_width);
-    decoder->m_height = int(session.m_cinfo.output_height);
     const int expectedWidth = (decoder->m_pictureWidth + decoder->m_denominator - 1) / decoder->m_denominator;
     const int expectedHeight = (decoder->m_pictureHeight + decoder->m_denominator - 1) / decoder->m_denominator;
-    if (decoder->m_width != expectedWidth || decoder->m_height != expectedHeight)
-        invalidJpeg("output size differs from the header");
 
+    // The lower half's thread starts first, so that its start-up overlaps this session's.
+    std::optional<JpegScanLayout> layout;
+    if (split != JpegSplit::Never && session.m_cinfo.out_color_space != JCS_CMYK)
+        layout = scanLayout(session.m_cinfo, state.file);
     const bool worthIt = split == JpegSplit::Always ||
         (std::thread::hardware_concurrency() >= 2 && layout &&
             state.file.size() - layout->entropyStart >= kSplitMinimumBytes);
     // The lower stream starts one MCU row above its first row wanted, and not at the top.
-    if (layout && layout->mcuRows >= 3 && !state.cmykRow && worthIt) {
+    if (layout && layout->mcuRows >= 3 && worthIt) {
         const int firstMcuRow = std::clamp(int(layout->mcuRows * kUpperShare + 0.5), 2, layout->mcuRows - 1);
         state.waitForLower = split == JpegSplit::Always;
-        state.lower = std::make_unique<LowerHalf>(state.file, std::move(*layout), firstMcuRow,
-            decoder->m_denominator, decoder->m_width, decoder->m_height);
+        state.lower = std::make_unique<LowerHalf>(
+            state.file, std::move(*layout), firstMcuRow, decoder->m_denominator, expectedWidth, expectedHeight);
     }
+
+    if (!startScaled(session, decoder->m_denominator, state.cmykRow))
+        invalidJpeg(session.m_err.message);
+    decoder->m_width = int(session.m_cinfo.output_width);
+    decoder->m_height = int(session.m_cinfo.output_height);
+    if (decoder->m_width != expectedWidth || decoder->m_height != expectedHeight)
+        invalidJpeg("output size differs from the header");
     return decoder;
 }
 
