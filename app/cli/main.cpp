@@ -11,6 +11,10 @@
 #include <iostream>
 #include <string>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace tav {
 
 void printError(std::string_view message)
@@ -32,6 +36,13 @@ std::string usageError(const std::string& what)
 int main(int argc, char** argv)
 {
     using namespace tav;
+#if defined(__GLIBC__) && defined(M_ARENA_MAX)
+    // One heap for every thread. The helper threads allocate little (a decoder's working
+    // memory), and an arena of their own is fresh memory, a page fault for each page it
+    // touches: the startup logo's run took 175 page faults with one arena per thread, 143 with
+    // one in all, 0.35 ms less.
+    mallopt(M_ARENA_MAX, 1);
+#endif
     CLI::App app{"Makes the startup logo and loading-screen images of a game client from a picture.",
         std::string(kProgramName)};
     app.set_version_flag("--version", std::string(kProgramName) + " " + TAVRENIX_VERSION);
