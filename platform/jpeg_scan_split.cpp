@@ -282,56 +282,6 @@ struct ComponentCodes {
     const CanonicalCode* ac = nullptr;
 };
 
-// Parses the scan from its start to the first bit of MCU row `row`, as libjpeg decodes it
-// (a run past the 64th coefficient ends the block, as there). Nothing for codes that are not
-// in their table or data that ends first.
-std::optional<CutPoint> parseToRow(std::span<const std::uint8_t> file, const JpegScanLayout& layout,
-    const std::vector<ComponentCodes>& codes, int row)
-{
-    std::vector<DcReader> dc;
-    std::vector<AcSkipper> ac;
-    std::vector<int> blocksPerMcu;
-    for (std::size_t c = 0; c < codes.size(); ++c) {
-        dc.emplace_back(*codes[c].dc);
-        ac.emplace_back(*codes[c].ac);
-        blocksPerMcu.push_back(layout.components[c].h * layout.components[c].v);
-    }
-
-    CutPoint cut;
-    cut.predictions.assign(layout.components.size(), 0);
-    BitCursor bits(file.data() + layout.entropyStart, file.data() + file.size());
-    const std::int64_t mcus = std::int64_t(row) * layout.mcusPerRow;
-    for (std::int64_t mcu = 0; mcu < mcus; ++mcu) {
-        for (std::size_t c = 0; c < blocksPerMcu.size(); ++c) {
-            const DcReader& dcReader = dc[c];
-            const AcSkipper& acSkipper = ac[c];
-            for (int b = 0; b < blocksPerMcu[c]; ++b) {
-                bits.ensure(kSymbolBits);
-                const int category = dcReader.read(bits);
-                if (category < 0 || category > 15)
-                    return std::nullopt;
-                cut.predictions[c] += extend(bits.take(category), category);
-                for (int k = 1; k < kCoefficients;) {
-                    bits.ensure(kSymbolBits);
-                    const int advance = acSkipper.skip(bits, k);
-                    if (advance < 0)
-                        return std::nullopt;
-                    k += advance;
-                }
-            }
-        }
-        if (bits.hitEnd())
-            return std::nullopt;
-    }
-    bits.ensure(57);
-    if (bits.hitEnd())
-        return std::nullopt;
-    const auto [offset, used] = bits.position();
-    cut.byte = layout.entropyStart + offset;
-    cut.bitsUsed = used;
-    return cut;
-}
-
 // Bits written most significant first, a zero stuffed after each 0xFF.
 class BitSink {
 public:
@@ -560,52 +510,147 @@ std::optional<std::size_t> sequentialFrameHeightField(std::span<const std::uint8
     return std::nullopt;
 }
 
-std::optional<JpegLowerStream> makeLowerStream(
-    std::span<const std::uint8_t> file, const JpegScanLayout& layout, int firstRow)
+struct JpegScanParser::State {
+    State(std::span<const std::uint8_t> bytes, JpegScanLayout scan)
+        : file(bytes), layout(std::move(scan)),
+          bits(file.data() + layout.entropyStart, file.data() + file.size()),
+          predictions(layout.components.size(), 0)
+    {
+    }
+
+    std::span<const std::uint8_t> file;
+    JpegScanLayout layout;
+    std::vector<CanonicalCode> codes;  // DC and AC of each component, reserved: never moved
+    std::vector<ComponentCodes> components;
+    std::vector<DcReader> dc;
+    std::vector<AcSkipper> ac;
+    std::vector<int> blocksPerMcu;
+    BitCursor bits;
+    std::vector<int> predictions;  // DC, one per scan component
+    int row = 0;
+    bool failed = false;
+};
+
+JpegScanParser::JpegScanParser() = default;
+JpegScanParser::~JpegScanParser() = default;
+
+std::unique_ptr<JpegScanParser> JpegScanParser::create(std::span<const std::uint8_t> file, JpegScanLayout layout)
 {
-    if (firstRow < 1 || firstRow >= layout.mcuRows || layout.components.empty() ||
-        layout.entropyStart > file.size() || layout.heightField + 2 > layout.entropyStart)
-        return std::nullopt;
-    std::vector<CanonicalCode> tables;
-    tables.reserve(2 * layout.components.size());
-    std::vector<ComponentCodes> codes;
-    for (const JpegScanLayout::Component& c : layout.components) {
-        const auto& dcSpec = layout.dcTables.at(std::size_t(c.dcTable));
-        const auto& acSpec = layout.acTables.at(std::size_t(c.acTable));
+    if (layout.components.empty() || layout.entropyStart > file.size() ||
+        layout.heightField + 2 > layout.entropyStart)
+        return nullptr;
+    auto state = std::make_unique<State>(file, std::move(layout));
+    state->codes.reserve(2 * state->layout.components.size());
+    for (const JpegScanLayout::Component& c : state->layout.components) {
+        const auto& dcSpec = state->layout.dcTables.at(std::size_t(c.dcTable));
+        const auto& acSpec = state->layout.acTables.at(std::size_t(c.acTable));
         if (!dcSpec || !acSpec)
-            return std::nullopt;
+            return nullptr;
         auto dc = canonicalCode(*dcSpec);
         auto ac = canonicalCode(*acSpec);
         if (!dc || !ac)
-            return std::nullopt;
-        tables.push_back(std::move(*dc));
-        const CanonicalCode* dcCode = &tables.back();
-        tables.push_back(std::move(*ac));
-        codes.push_back({dcCode, &tables.back()});
+            return nullptr;
+        state->codes.push_back(std::move(*dc));
+        const CanonicalCode* dcCode = &state->codes.back();
+        state->codes.push_back(std::move(*ac));
+        const CanonicalCode* acCode = &state->codes.back();
+        state->components.push_back({dcCode, acCode});
+        state->dc.emplace_back(*dcCode);
+        state->ac.emplace_back(*acCode);
+        state->blocksPerMcu.push_back(c.h * c.v);
     }
+    std::unique_ptr<JpegScanParser> parser(new JpegScanParser);
+    parser->m_state = std::move(state);
+    return parser;
+}
 
-    const std::optional<CutPoint> cut = parseToRow(file, layout, codes, firstRow);
-    if (!cut)
+int JpegScanParser::row() const { return m_state->row; }
+
+bool JpegScanParser::parseRow()
+{
+    // As libjpeg decodes the scan: a run past the 64th coefficient ends the block, as there.
+    State& s = *m_state;
+    if (s.failed || s.row >= s.layout.mcuRows)
+        return false;
+    BitCursor& bits = s.bits;
+    for (int mcu = 0; mcu < s.layout.mcusPerRow; ++mcu) {
+        for (std::size_t c = 0; c < s.blocksPerMcu.size(); ++c) {
+            const DcReader& dcReader = s.dc[c];
+            const AcSkipper& acSkipper = s.ac[c];
+            for (int b = 0; b < s.blocksPerMcu[c]; ++b) {
+                bits.ensure(kSymbolBits);
+                const int category = dcReader.read(bits);
+                if (category < 0 || category > 15) {
+                    s.failed = true;
+                    return false;
+                }
+                s.predictions[c] += extend(bits.take(category), category);
+                for (int k = 1; k < kCoefficients;) {
+                    bits.ensure(kSymbolBits);
+                    const int advance = acSkipper.skip(bits, k);
+                    if (advance < 0) {
+                        s.failed = true;
+                        return false;
+                    }
+                    k += advance;
+                }
+            }
+        }
+    }
+    if (bits.hitEnd()) {
+        s.failed = true;
+        return false;
+    }
+    ++s.row;
+    return true;
+}
+
+std::optional<JpegLowerStream> JpegScanParser::lowerStream() const
+{
+    const State& s = *m_state;
+    const int firstRow = s.row;
+    if (s.failed || firstRow < 1 || firstRow >= s.layout.mcuRows)
         return std::nullopt;
+    BitCursor bits = s.bits;
+    bits.ensure(57);
+    if (bits.hitEnd())
+        return std::nullopt;
+    const auto [offset, used] = bits.position();
+    CutPoint cut;
+    cut.byte = s.layout.entropyStart + offset;
+    cut.bitsUsed = used;
+    cut.predictions = s.predictions;
 
     JpegLowerStream lower;
-    lower.height = layout.height - (firstRow - 1) * layout.mcuHeight;
+    lower.height = s.layout.height - (firstRow - 1) * s.layout.mcuHeight;
     BitSink sink;
     std::vector<std::uint8_t>& head = sink.out();
-    head.assign(file.begin(), file.begin() + std::ptrdiff_t(layout.entropyStart));
-    head[layout.heightField] = std::uint8_t(lower.height >> 8);
-    head[layout.heightField + 1] = std::uint8_t(lower.height);
-    if (!writeFiller(layout, codes, *cut, sink))
+    head.assign(s.file.begin(), s.file.begin() + std::ptrdiff_t(s.layout.entropyStart));
+    head[s.layout.heightField] = std::uint8_t(lower.height >> 8);
+    head[s.layout.heightField + 1] = std::uint8_t(lower.height);
+    if (!writeFiller(s.layout, s.components, cut, sink))
         return std::nullopt;
-    lower.tailOffset = cut->byte;
-    if (cut->bitsUsed > 0) {
+    lower.tailOffset = cut.byte;
+    if (cut.bitsUsed > 0) {
         // The filler's last bits and the rest of the cut's byte make one byte.
-        const std::uint8_t shared = file[cut->byte];
-        sink.emit(std::uint8_t(sink.pendingByte() | (shared & (0xFF >> cut->bitsUsed))));
+        const std::uint8_t shared = s.file[cut.byte];
+        sink.emit(std::uint8_t(sink.pendingByte() | (shared & (0xFF >> cut.bitsUsed))));
         lower.tailOffset += shared == 0xFF ? 2 : 1;  // past the zero stuffed after it
     }
     lower.head = std::move(head);
     return lower;
+}
+
+std::optional<JpegLowerStream> makeLowerStream(
+    std::span<const std::uint8_t> file, const JpegScanLayout& layout, int firstRow)
+{
+    const std::unique_ptr<JpegScanParser> parser = JpegScanParser::create(file, layout);
+    if (!parser)
+        return std::nullopt;
+    while (parser->row() < firstRow)
+        if (!parser->parseRow())
+            return std::nullopt;
+    return parser->lowerStream();
 }
 
 }  // namespace tav

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -51,10 +52,33 @@ struct JpegLowerStream {
     int height = 0;                  // in pixels, filler row included
 };
 
-// The picture from MCU row `firstRow` (at least 1, below the last) down, after one MCU row of
-// filler: MCU row 1 of the stream is row `firstRow` of the file. Nothing when the data does
-// not parse cleanly up to that row or the tables cannot code a suitable filler; the caller then
-// decodes the file as one.
+// A scan parsed one MCU row at a time, from its start: the Huffman codes skipped, the DC
+// differences summed, as libjpeg decodes it.
+class JpegScanParser {
+public:
+    // Nothing when a table the scan uses is missing or malformed. `file` must outlive the parser.
+    static std::unique_ptr<JpegScanParser> create(std::span<const std::uint8_t> file, JpegScanLayout layout);
+    ~JpegScanParser();
+    JpegScanParser(const JpegScanParser&) = delete;
+    JpegScanParser& operator=(const JpegScanParser&) = delete;
+
+    // Parses the next MCU row. False for codes that are not in their table or data that ends
+    // first; the parser then stays where it failed.
+    bool parseRow();
+    // The MCU row the next bit belongs to.
+    int row() const;
+    // The picture from MCU row row() (at least 1, below the last) down, after one MCU row of
+    // filler: MCU row 1 of the stream is row row() of the file. Nothing when the tables cannot
+    // code a suitable filler or the parser failed; the caller then decodes the file as one.
+    std::optional<JpegLowerStream> lowerStream() const;
+
+private:
+    JpegScanParser();
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+// The same, parsed from the start up to MCU row `firstRow`.
 std::optional<JpegLowerStream> makeLowerStream(
     std::span<const std::uint8_t> file, const JpegScanLayout& layout, int firstRow);
 

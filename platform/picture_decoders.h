@@ -66,11 +66,10 @@ public:
     int pictureWidth() const { return m_pictureWidth; }  // the file's own size
     int pictureHeight() const { return m_pictureHeight; }
     int denominator() const { return m_denominator; }
-    // Whether the rows from splitRow() on (so far) came from a second thread. It decodes them
-    // while this one decodes the rows above, and takes over once it is ahead; when it falls
-    // behind (a busy machine) or the data below turns out not to parse, this one decodes on.
+    // Whether the lower rows (so far) came from a second thread. It decodes them while this
+    // one decodes the rows above, and takes over once it is ahead; when it falls behind (a busy
+    // machine) or the data below turns out not to parse, this one decodes on.
     bool isSplit() const;
-    int splitRow() const;
 
     // Decodes the next `count` rows into rows[0] .. rows[count - 1], each width() * 3 bytes.
     // After the last row the rest of the file is checked. Throws the invalid-picture error.

@@ -25,6 +25,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -312,12 +313,8 @@ namespace {
 
 // Less Huffman-coded data than this is decoded faster than a second thread starts and parses it.
 constexpr std::size_t kSplitMinimumBytes = 64 * 1024;
-// The share of MCU rows the upper session decodes. The lower thread first parses the rows
-// above its own, at about 0.4 of the cost of decoding them (a 1080p photograph at half scale:
-// 2.8 ms against 7.2 ms for every row), while the upper one also feeds the stretch. Measured
-// best for the startup logo and the season-3 loading screen alike (decode and stretch of the
-// logo, whole season-3 run: 0.50 gave 5.5 and 84 ms, 0.56 5.3 and 83 ms, 0.62 5.6 and 86 ms).
-constexpr double kUpperShare = 0.56;
+// Where JpegSplit::Always cuts, as a share of the MCU rows.
+constexpr double kFixedUpperShare = 0.56;
 
 // The scan as the splitter needs it; nothing unless the file is one interleaved baseline scan
 // (or a single-component one) without restart markers, which is what the splitter handles.
@@ -375,15 +372,22 @@ std::optional<JpegScanLayout> scanLayout(const jpeg_decompress_struct& cinfo, st
 }
 
 // The rows from firstRow() down, decoded on a thread of their own from the lower stream and
-// handed over as they are made.
+// handed over as they are made. The thread parses the scan row by row and cuts it where the
+// rows left below are as many as the upper session still has to decode above: the two then
+// end together, however fast each runs (a cold cache, the stretch on the upper thread, a busy
+// machine). The upper session reserves the rows it is about to decode, and the cut never falls
+// among them.
 class LowerHalf {
 public:
-    LowerHalf(std::span<const std::uint8_t> file, JpegScanLayout layout, int firstMcuRow, int denominator,
-        int width, int height)
-        : m_file(file), m_layout(std::move(layout)), m_firstMcuRow(firstMcuRow), m_denominator(denominator),
-          m_rowBytes(std::size_t(width) * 3), m_firstRow(firstMcuRow * m_layout.mcuHeight / denominator),
-          m_endRow(height)
+    // `fixedCut`: the MCU row to cut at, or 0 to cut where the two end together.
+    LowerHalf(std::span<const std::uint8_t> file, JpegScanLayout layout, int fixedCut, int denominator, int width,
+        int height)
+        : m_file(file), m_layout(std::move(layout)), m_denominator(denominator),
+          m_rowBytes(std::size_t(width) * 3), m_endRow(height)
     {
+        if (fixedCut > 0)
+            m_cutRow = fixedCut;
+        m_firstRow.store(fixedCut > 0 ? outputRow(fixedCut) : kNoCut, std::memory_order_release);
         m_thread = std::thread([this] { run(); });
         keepOffCallersCore(m_thread);
     }
@@ -395,7 +399,18 @@ public:
     LowerHalf(const LowerHalf&) = delete;
     LowerHalf& operator=(const LowerHalf&) = delete;
 
-    int firstRow() const { return m_firstRow; }
+    // The first row of the lower half; no row while the cut is not made.
+    int firstRow() const { return m_firstRow.load(std::memory_order_acquire); }
+    // How many of `count` rows from `y` the upper session may decode: all, reserved, while the
+    // cut is not made; those above the cut once it is.
+    int reserve(int y, int count)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_cutRow > 0)
+            return std::max(0, std::min(count, outputRow(m_cutRow) - y));
+        m_upperReserved = std::max(m_upperReserved, y + count);
+        return count;
+    }
     // The rows before this one are made (from firstRow() on).
     int madeUpTo() const { return m_madeUpTo.load(std::memory_order_acquire); }
     bool failed() const { return m_failed.load(std::memory_order_acquire); }
@@ -407,9 +422,28 @@ public:
         m_progress.wait(lock, [&] { return failed() || madeUpTo() > y; });
         return madeUpTo() > y;
     }
-    const std::uint8_t* row(int y) const { return &m_pixels[std::size_t(y - m_firstRow) * m_rowBytes]; }
+    const std::uint8_t* row(int y) const { return &m_pixels[std::size_t(y - firstRow()) * m_rowBytes]; }
 
 private:
+    static constexpr int kNoCut = std::numeric_limits<int>::max();
+
+    int outputRow(int mcuRow) const { return mcuRow * m_layout.mcuHeight / m_denominator; }
+
+    // Cuts at MCU row `cut` if the upper session has reserved no row from it on and has as
+    // many rows left to decode above it as the lower half below it (and the row above it).
+    bool tryCut(int cut)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_cutRow > 0)
+            return cut == m_cutRow;
+        const int upperMcuRow = (m_upperReserved * m_denominator + m_layout.mcuHeight - 1) / m_layout.mcuHeight;
+        if (cut < upperMcuRow || cut - upperMcuRow < m_layout.mcuRows - cut + 1)
+            return false;
+        m_cutRow = cut;
+        m_firstRow.store(outputRow(cut), std::memory_order_release);
+        return true;
+    }
+
     void run()
     {
         bool decoded = false;
@@ -426,9 +460,16 @@ private:
 
     bool decode()
     {
-        // The stream starts one MCU row above the first row wanted: a row of filler, then the
-        // row above, which gives the rows below it whatever context smooth upsampling reads.
-        const std::optional<JpegLowerStream> stream = makeLowerStream(m_file, m_layout, m_firstMcuRow - 1);
+        // The stream starts one MCU row above the cut: a row of filler, then the row above,
+        // which gives the rows below it whatever context smooth upsampling reads.
+        const std::unique_ptr<JpegScanParser> parser = JpegScanParser::create(m_file, m_layout);
+        if (!parser)
+            return false;
+        while (parser->row() < 1 || !tryCut(parser->row() + 1)) {
+            if (m_cancel || parser->row() + 2 >= m_layout.mcuRows || !parser->parseRow())
+                return false;
+        }
+        const std::optional<JpegLowerStream> stream = parser->lowerStream();
         if (!stream || m_cancel)
             return false;
         TwoPieceSource source;  // declared before the session that reads it
@@ -440,7 +481,8 @@ private:
             std::size_t(session.m_cinfo.output_width) * 3 != m_rowBytes)
             return false;
         const int skipped = 2 * m_layout.mcuHeight / m_denominator;
-        const int rows = m_endRow - m_firstRow;
+        const int first = firstRow();
+        const int rows = m_endRow - first;
         if (int(session.m_cinfo.output_height) != skipped + rows)
             return false;
         std::vector<std::uint8_t> scratch(m_rowBytes);
@@ -460,7 +502,7 @@ private:
             if (!readRows(session, batch.data(), count, nullptr))
                 return false;
             const std::lock_guard lock(m_mutex);
-            m_madeUpTo.store(m_firstRow + y + count, std::memory_order_release);
+            m_madeUpTo.store(first + y + count, std::memory_order_release);
             m_progress.notify_all();
         }
         return true;
@@ -468,16 +510,17 @@ private:
 
     const std::span<const std::uint8_t> m_file;
     const JpegScanLayout m_layout;
-    const int m_firstMcuRow;
     const int m_denominator;
     const std::size_t m_rowBytes;
-    const int m_firstRow;
     const int m_endRow;
     UninitialisedBytes m_pixels;
     std::atomic<bool> m_cancel{false};
+    std::atomic<int> m_firstRow{kNoCut};
     std::atomic<int> m_madeUpTo{0};
     std::atomic<bool> m_failed{false};
     std::mutex m_mutex;
+    int m_cutRow = 0;          // MCU row; 0 until the cut is made (under m_mutex)
+    int m_upperReserved = 0;   // the upper session's rows before this one are taken (under m_mutex)
     std::condition_variable m_progress;
     std::thread m_thread;  // last: started once everything it uses exists
 };
@@ -533,10 +576,14 @@ std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(
             state.file.size() - layout->entropyStart >= kSplitMinimumBytes);
     // The lower stream starts one MCU row above its first row wanted, and not at the top.
     if (layout && layout->mcuRows >= 3 && worthIt) {
-        const int firstMcuRow = std::clamp(int(layout->mcuRows * kUpperShare + 0.5), 2, layout->mcuRows - 1);
+        // Tests cut where they can be sure of a lower half: at a fixed row, the rows above it
+        // waiting for it.
+        const int fixedCut = split == JpegSplit::Always
+            ? std::clamp(int(layout->mcuRows * kFixedUpperShare + 0.5), 2, layout->mcuRows - 1)
+            : 0;
         state.waitForLower = split == JpegSplit::Always;
         state.lower = std::make_unique<LowerHalf>(
-            state.file, std::move(*layout), firstMcuRow, decoder->m_denominator, expectedWidth, expectedHeight);
+            state.file, std::move(*layout), fixedCut, decoder->m_denominator, expectedWidth, expectedHeight);
     }
 
     if (!startScaled(session, decoder->m_denominator, state.cmykRow))
@@ -549,7 +596,6 @@ std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(
 }
 
 bool JpegRowDecoder::isSplit() const { return m_state->lowerTakenOver; }
-int JpegRowDecoder::splitRow() const { return m_state->lower ? m_state->lower->firstRow() : m_height; }
 
 void JpegRowDecoder::read(std::uint8_t* const* rows, int count)
 {
@@ -586,9 +632,10 @@ void JpegRowDecoder::read(std::uint8_t* const* rows, int count)
                 invalidJpeg(state.session.m_err.message);
             ++state.sessionRow;
         }
-        const int here =
-            lower && state.nextRow < lower->firstRow() ? std::min(count - done, lower->firstRow() - state.nextRow)
-                                                        : count - done;
+        const int here = lower && state.nextRow < lower->firstRow() ? lower->reserve(state.nextRow, count - done)
+                                                                   : count - done;
+        if (here == 0)
+            continue;  // the cut was made at this row meanwhile
         if (!readRows(state.session, rows + done, here, state.cmykRow))
             invalidJpeg(state.session.m_err.message);
         done += here;
