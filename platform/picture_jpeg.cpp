@@ -29,6 +29,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 
 // jpeglib.h first: it brings the configuration that decides which messages jerror.h declares.
@@ -582,8 +583,12 @@ std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(
             ? std::clamp(int(layout->mcuRows * kFixedUpperShare + 0.5), 2, layout->mcuRows - 1)
             : 0;
         state.waitForLower = split == JpegSplit::Always;
-        state.lower = std::make_unique<LowerHalf>(
-            state.file, std::move(*layout), fixedCut, decoder->m_denominator, expectedWidth, expectedHeight);
+        try {
+            state.lower = std::make_unique<LowerHalf>(
+                state.file, std::move(*layout), fixedCut, decoder->m_denominator, expectedWidth, expectedHeight);
+        } catch (const std::system_error&) {
+            // No thread to be had (a process limit): this one decodes every row.
+        }
     }
 
     if (!startScaled(session, decoder->m_denominator, state.cmykRow))

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <new>
 #include <stdexcept>
 #include <system_error>
 
@@ -252,7 +253,12 @@ std::unique_ptr<PictureReader> PictureReader::open(
             // The compressed data is read whole: a few bytes per pixel at most, and the decoder
             // may read its two halves at once.
             const std::size_t headBytes = head.size();
-            UninitialisedBytes data(std::max<std::size_t>(headBytes, std::size_t(fileSize)));
+            UninitialisedBytes data;
+            try {
+                data.resize(std::max<std::size_t>(headBytes, std::size_t(fileSize)));
+            } catch (const std::bad_alloc&) {
+                fileError(kErrInvalidPicture, "not enough memory to decode the picture", path);
+            }
             std::copy(head.begin(), head.end(), data.begin());
             // A file cut short since it was opened keeps what was read; the decoder says where it ends.
             data.resize(headBytes + std::fread(data.data() + headBytes, 1, data.size() - headBytes, file.get()));
