@@ -27,17 +27,24 @@ namespace tav {
 inline constexpr std::size_t kHugePageAdviceBytes = std::size_t(1) << 20;
 inline constexpr std::uintptr_t kHugePageBytes = std::uintptr_t(2) << 20;
 
+// Advice on the whole 4 KB pages that hold a block, rounded outwards. Advice changes no
+// contents: the neighbours sharing the first and last page lie in the same mapping and stay as
+// they were, and a range stopping short of the mapping's first page would split it where a huge
+// page could have started.
+inline void adviseWholePages(const void* memory, std::size_t bytes, int advice)
+{
+    constexpr std::uintptr_t kPage = 4096;
+    const auto begin = reinterpret_cast<std::uintptr_t>(memory) & ~(kPage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(memory) + bytes + kPage - 1) & ~(kPage - 1);
+    ::madvise(reinterpret_cast<void*>(begin), end - begin, advice);
+}
+
 inline void adviseHugePages(const void* memory, std::size_t bytes)
 {
 #ifdef MADV_HUGEPAGE
     if (!memory || bytes < kHugePageAdviceBytes)
         return;
-    // Whole pages, rounded outwards: the advice changes no contents, and a range that stopped
-    // short of the mapping's first page would split it where a huge page could have started.
-    constexpr std::uintptr_t kPage = 4096;
-    const auto begin = reinterpret_cast<std::uintptr_t>(memory) & ~(kPage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(memory) + bytes + kPage - 1) & ~(kPage - 1);
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    adviseWholePages(memory, bytes, MADV_HUGEPAGE);
 #else
     (void)memory;
     (void)bytes;
@@ -56,12 +63,7 @@ inline void prefaultPages(void* memory, std::size_t bytes)
 #ifdef MADV_POPULATE_WRITE
     if (!memory || bytes < kPrefaultBytes)
         return;
-    // Whole pages, rounded outwards: the neighbours sharing the first and last page lie in
-    // the same writable mapping, and mapping their page in leaves them as they were.
-    constexpr std::uintptr_t kPage = 4096;
-    const auto begin = reinterpret_cast<std::uintptr_t>(memory) & ~(kPage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(memory) + bytes + kPage - 1) & ~(kPage - 1);
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+    adviseWholePages(memory, bytes, MADV_POPULATE_WRITE);
 #else
     (void)memory;
     (void)bytes;

@@ -37,15 +37,9 @@ void le32(Bytes& b, std::uint32_t v)
     le16(b, v >> 16);
 }
 
-// SOI, `segments` APP1 segments of `segmentBytes` each, then SOF0 of width x height, EOI.
-Bytes jpegBehindMetadata(int segments, unsigned segmentBytes, unsigned width, unsigned height)
+// SOF0 of width x height (three components, 4:2:0), a margin, then EOI.
+void appendFrameAndEnd(Bytes& b, unsigned width, unsigned height)
 {
-    Bytes b{0xFF, 0xD8};
-    for (int i = 0; i < segments; ++i) {
-        be16(b, 0xFFE1);
-        be16(b, segmentBytes);
-        b.insert(b.end(), segmentBytes - 2, std::uint8_t(0x20 + i));
-    }
     be16(b, 0xFFC0);
     be16(b, 17);
     b.push_back(8);
@@ -59,6 +53,18 @@ Bytes jpegBehindMetadata(int segments, unsigned segmentBytes, unsigned width, un
     }
     b.insert(b.end(), 64, 0);  // room for the search's tail margin
     be16(b, 0xFFD9);
+}
+
+// SOI, `segments` APP1 segments of `segmentBytes` each, then SOF0 of width x height, EOI.
+Bytes jpegBehindMetadata(int segments, unsigned segmentBytes, unsigned width, unsigned height)
+{
+    Bytes b{0xFF, 0xD8};
+    for (int i = 0; i < segments; ++i) {
+        be16(b, 0xFFE1);
+        be16(b, segmentBytes);
+        b.insert(b.end(), segmentBytes - 2, std::uint8_t(0x20 + i));
+    }
+    appendFrameAndEnd(b, width, height);
     return b;
 }
 
@@ -77,19 +83,7 @@ Bytes jpegWithFrameAt(std::size_t frameAt, unsigned width, unsigned height)
         be16(b, unsigned(take - 2));
         b.insert(b.end(), take - 4, 0x20);
     }
-    be16(b, 0xFFC0);
-    be16(b, 17);
-    b.push_back(8);
-    be16(b, height);
-    be16(b, width);
-    b.push_back(3);
-    for (int c = 1; c <= 3; ++c) {
-        b.push_back(std::uint8_t(c));
-        b.push_back(c == 1 ? 0x22 : 0x11);
-        b.push_back(c == 1 ? 0 : 1);
-    }
-    b.insert(b.end(), 64, 0);  // room for the search's tail margin
-    be16(b, 0xFFD9);
+    appendFrameAndEnd(b, width, height);
     return b;
 }
 
