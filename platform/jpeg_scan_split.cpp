@@ -427,9 +427,10 @@ std::optional<std::vector<Extra>> alignmentExtras(
                     continue;
                 std::vector<Extra> path = *reach[std::size_t(r)];
                 path.push_back(extra);
+                const std::size_t component = extra.component;
                 const auto inComponent = std::count_if(
-                    path.begin(), path.end(), [&](const Extra& e) { return e.component == extra.component; });
-                if (inComponent <= blocksInRow[extra.component])
+                    path.begin(), path.end(), [component](const Extra& e) { return e.component == component; });
+                if (inComponent <= blocksInRow[component])
                     next[std::size_t(to)] = std::move(path);
             }
         }
