@@ -350,6 +350,9 @@ std::optional<JpegScanLayout> scanLayout(const jpeg_decompress_struct& cinfo, st
     };
     for (int i = 0; i < cinfo.comps_in_scan; ++i) {
         const jpeg_component_info& c = *cinfo.cur_comp_info[i];
+        // libjpeg checks the table numbers only when it starts decoding.
+        if (c.dc_tbl_no < 0 || c.dc_tbl_no >= NUM_HUFF_TBLS || c.ac_tbl_no < 0 || c.ac_tbl_no >= NUM_HUFF_TBLS)
+            return std::nullopt;
         // A single-component scan codes one block per MCU, whatever the sampling factors say.
         const bool interleaved = cinfo.comps_in_scan > 1;
         layout.components.push_back({interleaved ? c.h_samp_factor : 1, interleaved ? c.v_samp_factor : 1,
