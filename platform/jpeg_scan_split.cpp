@@ -408,10 +408,12 @@ std::optional<std::vector<Extra>> alignmentExtras(
         for (int rs = 1; rs < 256; ++rs) {
             const int length = codes[c].ac->length[std::size_t(rs)];
             const int size = rs & 15;
-            if (length == 0 || size == 0 || size > kMaxAcSize || (rs >> 4) > kCoefficients - 3 || seen[std::size_t((length + size) % 8)])
+            const int remainder = (length + size) % 8;
+            if (length == 0 || size == 0 || size > kMaxAcSize || (rs >> 4) > kCoefficients - 3 ||
+                seen[std::size_t(remainder)])
                 continue;
-            seen[std::size_t((length + size) % 8)] = true;
-            steps.push_back({(length + size) % 8, Extra{c, std::uint8_t(rs)}});
+            seen[std::size_t(remainder)] = true;
+            steps.push_back({remainder, Extra{c, std::uint8_t(rs)}});
         }
     }
     std::array<std::optional<std::vector<Extra>>, 8> reach;
