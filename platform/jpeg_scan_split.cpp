@@ -523,7 +523,7 @@ struct JpegScanParser::State {
 
     std::span<const std::uint8_t> file;
     JpegScanLayout layout;
-    std::vector<CanonicalCode> codes;  // DC and AC of each component, reserved: never moved
+    std::vector<CanonicalCode> codes;  // DC and AC of each component
     std::vector<ComponentCodes> components;
     std::vector<DcReader> dc;
     std::vector<AcSkipper> ac;
@@ -543,7 +543,12 @@ std::unique_ptr<JpegScanParser> JpegScanParser::create(std::span<const std::uint
         layout.heightField + 2 > layout.entropyStart)
         return nullptr;
     auto state = std::make_unique<State>(file, std::move(layout));
-    state->codes.reserve(2 * state->layout.components.size());
+    // Reserved: the readers refer to the codes, and growing the look-ups' vectors would copy
+    // kilobytes of fresh memory.
+    const std::size_t components = state->layout.components.size();
+    state->codes.reserve(2 * components);
+    state->dc.reserve(components);
+    state->ac.reserve(components);
     for (const JpegScanLayout::Component& c : state->layout.components) {
         const auto& dcSpec = state->layout.dcTables.at(std::size_t(c.dcTable));
         const auto& acSpec = state->layout.acTables.at(std::size_t(c.acTable));
