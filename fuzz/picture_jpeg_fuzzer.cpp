@@ -2,7 +2,7 @@
 // decoder is held to). A picture it accepts must also be TurboJPEG's, pixel for pixel: both use
 // libjpeg-turbo's accurate IDCT and smooth upsampling. Four-component files are left out (the
 // decoder converts CMYK itself) and so are large pictures (a second copy would cost the memory).
-// The row decoder cut in two gives what it gives in one piece: the same error or the same rows.
+// The row decoder cut in two gives what it gives in one piece: the same error, or the same rows.
 #include "picture_check.h"
 
 #include <turbojpeg.h>
@@ -37,6 +37,7 @@ RowOutcome decodeRows(const std::uint8_t* data, std::size_t size, tav::JpegSplit
     } catch (const tav::RunTimeError& e) {
         FUZZ_CHECK(e.number() == tav::kErrInvalidPicture);
         out.error = e.what();
+        out.rows.clear();  // rows read before the error are not a result
     }
     return out;
 }
