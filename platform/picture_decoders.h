@@ -43,7 +43,8 @@ std::optional<BmpRows24> plainBmpRows24(std::span<const std::uint8_t> head, std:
 // Whether a JPEG row decoder may decode the lower part of the picture on a second thread.
 enum class JpegSplit {
     WhenWorthIt,  // a baseline picture with enough data, on a machine with two cores or more
-    Always,       // whenever the picture allows it, the second thread's rows always taken (tests)
+    Always,       // whenever the picture allows it, cut at a fixed row and the second thread's
+                  // rows always taken (tests)
     Never,
 };
 
@@ -67,8 +68,9 @@ public:
     int pictureHeight() const { return m_pictureHeight; }
     int denominator() const { return m_denominator; }
     // Whether the lower rows (so far) came from a second thread. It decodes them while this
-    // one decodes the rows above, and takes over once it is ahead; when it falls behind (a busy
-    // machine) or the data below turns out not to parse, this one decodes on.
+    // one decodes the rows above, cutting the picture where both will end together, and takes
+    // over once it is ahead; when it falls behind (a busy machine) or the data below turns out
+    // not to parse, this one decodes on.
     bool isSplit() const;
 
     // Decodes the next `count` rows into rows[0] .. rows[count - 1], each width() * 3 bytes.
