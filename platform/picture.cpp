@@ -36,6 +36,7 @@ constexpr std::uint8_t kGif87Signature[] = {'G', 'I', 'F', '8', '7', 'a'};
 constexpr std::uint8_t kGif89Signature[] = {'G', 'I', 'F', '8', '9', 'a'};
 constexpr std::uint8_t kJpegSignature[] = {0xFF, 0xD8, 0xFF};
 constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+static_assert(sizeof(kPngSignature) <= kPictureSignatureBytes && sizeof(kGif87Signature) <= kPictureSignatureBytes);
 
 constexpr std::uint32_t kFileHeaderSize = 14;
 constexpr std::uint32_t kInfoHeaderSize = 40;

@@ -19,6 +19,9 @@ namespace tav {
 
 enum class PictureFormat { Unknown, Bmp, Gif, Jpeg, Png };
 
+// Tells the format by the signature at the start of the file: the first
+// kPictureSignatureBytes bytes are all it reads.
+inline constexpr std::size_t kPictureSignatureBytes = 8;
 PictureFormat sniffPictureFormat(std::span<const std::uint8_t> head);
 
 // Throws the invalid-picture error when the size is not positive or over the limits.
