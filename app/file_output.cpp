@@ -1,7 +1,7 @@
-// Atomic file replacement: mkstemp in the destination folder, write, rename. There is no fsync:
+// Atomic file replacement: mkstemp in the destination folder, write, move into place. No fsync:
 // it cost 1 to 8 ms a file, more than encoding a startup logo, and no image tool waits for the
-// disk; the rename alone keeps other programs (and a crash of this one) from ever seeing a
-// partial file.
+// disk; moving the whole file into place keeps other programs (and a crash of this one) from
+// ever seeing a partial file.
 #include "app/file_output.h"
 
 #include "platform/run_time_error.h"
@@ -22,6 +22,32 @@ namespace {
 [[noreturn]] void accessError(const std::filesystem::path& path, const std::string& reason)
 {
     throw RunTimeError(kErrPathFileAccess, path.string() + ": " + reason);
+}
+
+// Puts the written file in the place of `path`; 0 or -1 with errno. A rename over an existing
+// file makes ext4 start writing the new one out at once (its auto_da_alloc), 0.1 to 0.4 ms a
+// file here: a partial fsync, which this file does without (see the top). Exchanging the two
+// names and then removing the old file is as atomic for every reader, and leaves the writing to
+// the kernel, as for a file that did not exist before.
+int moveIntoPlace(const std::string& temp, const std::filesystem::path& path)
+{
+#ifdef RENAME_EXCHANGE
+    std::error_code ec;
+    const auto exchange = [&] {
+        return ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) == 0;
+    };
+    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ec)) && exchange()) {
+        // The older file has the temporary name now.
+        if (::unlink(temp.c_str()) == 0 || errno != EISDIR)
+            return 0;
+        // A folder took the file's place meanwhile: it gets its name back, as a rename fails.
+        exchange();
+        errno = EISDIR;
+        return -1;
+    }
+    // No file there (or a link, or a file system that cannot exchange): a plain rename.
+#endif
+    return std::rename(temp.c_str(), path.c_str());
 }
 
 }  // namespace
@@ -56,7 +82,7 @@ void writeFileAtomically(const std::filesystem::path& path, std::span<const std:
         error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
-    if (error == 0 && std::rename(temp.c_str(), path.c_str()) != 0)
+    if (error == 0 && moveIntoPlace(temp, path) != 0)
         error = errno;
     if (error != 0) {
         std::remove(temp.c_str());
