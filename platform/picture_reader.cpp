@@ -205,18 +205,19 @@ const std::uint8_t* PictureReader::row(int y)
     // many after it as leave rows y - kept + 1 .. y in place, in runs of slots that do not wrap
     // round the ring. Fewer, larger reads.
     const int slots = 2 * m_kept;
-    if (m_ring.empty())
+    if (m_ring.empty()) {
         m_ring.resize(std::size_t(slots) * m_rowBytes);
+        m_run.reserve(std::size_t(slots));
+    }
     if (m_next <= y) {
         const int end = std::min(m_height, y + m_kept + 1);
-        std::vector<std::uint8_t*> run;
         while (m_next < end) {
             const int slot = m_next % slots;
             const int count = std::min(end - m_next, slots - slot);
-            run.clear();
+            m_run.clear();
             for (int i = 0; i < count; ++i)
-                run.push_back(&m_ring[std::size_t(slot + i) * m_rowBytes]);
-            readRows(m_next, count, run.data());
+                m_run.push_back(&m_ring[std::size_t(slot + i) * m_rowBytes]);
+            readRows(m_next, count, m_run.data());
             m_next += count;
         }
     }

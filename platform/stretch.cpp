@@ -54,6 +54,13 @@ AxisWeights halftoneAxis(std::int64_t s, std::int64_t d, int dBegin, int dEnd, b
 {
     AxisWeights a;
     a.total = std::uint64_t(d <= s ? s : 2 * d);
+    // Reserved: the decoder's second thread starts while these are made and shares the heap's
+    // lock with this one, and growing them took some hundred allocations.
+    const auto positions = std::size_t(std::max(0, dEnd - dBegin));
+    a.first.reserve(positions);
+    a.count.reserve(positions);
+    a.offset.reserve(positions);
+    a.weight.reserve(positions * std::size_t(d <= s ? (s + d - 1) / d + 1 : 2));
     for (int j = dBegin; j < dEnd; ++j) {
         const std::int64_t o = mirror ? d - 1 - j : j;
         a.offset.push_back(a.weight.size());
