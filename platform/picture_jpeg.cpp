@@ -16,6 +16,7 @@
 #include "picture.h"
 
 #include "jpeg_scan_split.h"
+#include "spin_wait.h"
 #include "thread_placement.h"
 
 #include <algorithm>
@@ -387,7 +388,11 @@ public:
     LowerHalf(std::span<const std::uint8_t> file, JpegScanLayout layout, int fixedCut, int denominator, int width,
         int height)
         : m_file(file), m_layout(std::move(layout)), m_denominator(denominator),
-          m_rowBytes(std::size_t(width) * 3), m_endRow(height)
+          m_rowBytes(std::size_t(width) * 3), m_endRow(height),
+          // Made here, not on the thread: its tables are the thread's only allocations before
+          // the cut, and there they met this thread's (libjpeg's and the stretch's set-up) at the
+          // heap's lock, where a thread that has to wait sleeps (see spin_wait.h).
+          m_parser(JpegScanParser::create(m_file, m_layout))
     {
         if (fixedCut > 0)
             m_cutRow = fixedCut;
@@ -398,7 +403,12 @@ public:
     ~LowerHalf()
     {
         m_cancel = true;
-        m_thread.join();
+        // A thread that is done with this object is let go rather than joined: waiting for
+        // the kernel to end it took up to half a millisecond (see spin_wait.h).
+        if (spinUntil([&] { return m_done.load(std::memory_order_acquire); }, kSpinBeforeSleep))
+            m_thread.detach();
+        else
+            m_thread.join();
     }
     LowerHalf(const LowerHalf&) = delete;
     LowerHalf& operator=(const LowerHalf&) = delete;
@@ -422,6 +432,9 @@ public:
     // be decoded by the caller, as they would have been without the split).
     bool waitFor(int y)
     {
+        // The lower half makes a batch of rows every few tenths of a millisecond.
+        if (spinUntil([&] { return failed() || madeUpTo() > y; }, kSpinBeforeSleep))
+            return madeUpTo() > y;
         std::unique_lock lock(m_mutex);
         m_progress.wait(lock, [&] { return failed() || madeUpTo() > y; });
         return madeUpTo() > y;
@@ -430,6 +443,7 @@ public:
 
 private:
     static constexpr int kNoCut = std::numeric_limits<int>::max();
+    static constexpr std::chrono::microseconds kSpinBeforeSleep{2000};
 
     int outputRow(int mcuRow) const { return mcuRow * m_layout.mcuHeight / m_denominator; }
 
@@ -460,13 +474,14 @@ private:
             m_failed.store(true, std::memory_order_release);
             m_progress.notify_all();
         }
+        m_done.store(true, std::memory_order_release);  // the last use of this object
     }
 
     bool decode()
     {
         // The stream starts one MCU row above the cut: a row of filler, then the row above,
         // which gives the rows below it whatever context smooth upsampling reads.
-        const std::unique_ptr<JpegScanParser> parser = JpegScanParser::create(m_file, m_layout);
+        JpegScanParser* parser = m_parser.get();
         if (!parser)
             return false;
         while (parser->row() < 1 || !tryCut(parser->row() + 1)) {
@@ -517,11 +532,13 @@ private:
     const int m_denominator;
     const std::size_t m_rowBytes;
     const int m_endRow;
+    const std::unique_ptr<JpegScanParser> m_parser;  // null for tables it cannot parse with
     UninitialisedBytes m_pixels;
     std::atomic<bool> m_cancel{false};
     std::atomic<int> m_firstRow{kNoCut};
     std::atomic<int> m_madeUpTo{0};
     std::atomic<bool> m_failed{false};
+    std::atomic<bool> m_done{false};  // the thread no longer touches this object
     std::mutex m_mutex;
     int m_cutRow = 0;          // MCU row; 0 until the cut is made (under m_mutex)
     int m_upperReserved = 0;   // the upper session's rows before this one are taken (under m_mutex)
