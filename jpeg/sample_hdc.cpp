@@ -17,6 +17,7 @@
 #include "platform/memory_advice.h"
 #include "platform/run_time_error.h"
 #include "platform/transfer.h"
+#include "platform/usable_cores.h"
 
 #include <algorithm>
 #include <cstring>
@@ -51,7 +52,7 @@ constexpr std::int64_t kParallelBlocks = 2048;
 // the split cannot change a byte.
 template <class Work> bool forBlockRows(int rows, std::int64_t blocks, const Work& work)
 {
-    if (rows < 2 || blocks < kParallelBlocks || std::thread::hardware_concurrency() < 2)
+    if (rows < 2 || blocks < kParallelBlocks || usableCores() < 2)
         return work(0, rows);
     bool upper = true;
     std::thread helper([&] { upper = work(rows / 2, rows); });

@@ -15,6 +15,7 @@
 
 #include "jpeg/huffman.h"
 #include "jpeg/markers.h"
+#include "platform/usable_cores.h"
 
 #include <bit>
 #if defined(__SSE2__)
@@ -423,7 +424,7 @@ std::int64_t OptimizeTables(std::span<const ScanComponent> list, int first, int 
         // predictors the first leaves; the counts add up to those of one walk.
         const std::int64_t units = scanUnits(layouts, geometry);
         const bool parallel = units >= 2 && scanBlocks(layouts) >= kParallelScanBlocks &&
-            std::thread::hardware_concurrency() >= 2;
+            usableCores() >= 2;
         const std::int64_t middle = parallel ? units / 2 : units;
         // The second half counts apart only when it runs on a thread of its own. Its 16 KB of
         // counts live on the heap: on the stack they were fresh pages, a page fault each, for
@@ -487,7 +488,7 @@ void WriteScans(std::span<const ScanComponent> list, int first, int last, const 
         // writer, which stuffs and aligns them exactly as if one walk had written them.
         const std::int64_t units = scanUnits(layouts, geometry);
         const bool parallel = units >= 2 && scanBlocks(layouts) >= kParallelScanBlocks &&
-            std::thread::hardware_concurrency() >= 2;
+            usableCores() >= 2;
         const std::int64_t middle = parallel ? units / 2 : units;
         BitWriter writer(out);
         OutputBuffer secondBytes(parallel ? out.size() - out.position() : 0);

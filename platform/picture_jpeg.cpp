@@ -18,6 +18,7 @@
 #include "jpeg_scan_split.h"
 #include "spin_wait.h"
 #include "thread_placement.h"
+#include "usable_cores.h"
 
 #include <algorithm>
 #include <array>
@@ -593,7 +594,7 @@ std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(
     if (split != JpegSplit::Never && session.m_cinfo.out_color_space != JCS_CMYK)
         layout = scanLayout(session.m_cinfo, state.file);
     const bool worthIt = split == JpegSplit::Always ||
-        (std::thread::hardware_concurrency() >= 2 && layout &&
+        (usableCores() >= 2 && layout &&
             state.file.size() - layout->entropyStart >= kSplitMinimumBytes);
     // The lower stream starts one MCU row above its first row wanted, and not at the top.
     if (layout && layout->mcuRows >= 3 && worthIt) {

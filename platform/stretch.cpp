@@ -20,12 +20,13 @@
 #include "picture_reader.h"
 #include "pixel_rows.h"
 #include "row_writer.h"
+#include "spin_wait.h"
 #include "transfer.h"
+#include "usable_cores.h"
 #include "vector_clones.h"
 
 #include <algorithm>
 #include <atomic>
-#include <barrier>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -166,6 +167,10 @@ constexpr int kBatchRows = 8;
 // and meeting it twice per batch take tens of microseconds, more on a busy machine).
 constexpr std::int64_t kParallelWork = 2'000'000;
 
+// How long a thread that waits for the other spins before it sleeps: a batch takes well under a
+// millisecond, and a sleeping thread took up to as long again to be woken (see spin_wait.h).
+constexpr std::chrono::microseconds kSpinBeforeSleep{2000};
+
 // How the source rows are had: from memory (cheap) or streamed from a decoder (the costly part
 // of the work, so one thread decodes the next batch while the other makes this one).
 enum class Source { InMemory, Streamed };
@@ -251,7 +256,7 @@ public:
         // Sub-byte pixels of two column ranges can share a byte; indexed formats match colours
         // through a cache that one thread owns.
         const bool parallel = work >= kParallelWork && outW >= 2 && m_to.bitCount() >= 16 &&
-            std::thread::hardware_concurrency() >= 2;
+            usableCores() >= 2;
         // A streamed source: the helper makes whole batches while this thread decodes the next.
         const bool pipelined = parallel && source == Source::Streamed;
         const int parts = parallel && !pipelined ? 2 : 1;
@@ -269,17 +274,17 @@ public:
         // Both threads meet twice per batch: once the rows are gathered, once the batch is made.
         // Pipelined, the rows of the next batch are gathered between the two meetings (they use
         // other entries of m_rows, and the source keeps the rows of two batches).
-        std::barrier meet(2);
+        TwoThreadMeeting meet(kSpinBeforeSleep);
         std::atomic<bool> stop{false};
         int j0 = 0, j1 = 0;
         Part& helperPart = m_parts[pipelined ? 0 : 1];
         std::thread helper([&] {
             for (;;) {
-                meet.arrive_and_wait();
+                meet.arriveAndWait();
                 if (stop.load())
                     return;
                 make(helperPart, j0, j1);
-                meet.arrive_and_wait();
+                meet.arriveAndWait();
             }
         });
         bool helperMaking = false;
@@ -291,27 +296,27 @@ public:
                     gather(fetch, next, std::min(outH, next + kBatchRows));
                 j0 = next;
                 j1 = std::min(outH, next + kBatchRows);
-                meet.arrive_and_wait();
+                meet.arriveAndWait();
                 helperMaking = true;
                 if (!pipelined)
                     make(m_parts[0], j0, j1);
                 else if (j1 < outH)
                     gather(fetch, j1, std::min(outH, j1 + kBatchRows));
-                meet.arrive_and_wait();
+                meet.arriveAndWait();
                 helperMaking = false;
             }
         } catch (...) {
             // A source that fails (a damaged file) fails the stretch; the helper finishes the
             // batch it may be making and is let go.
             if (helperMaking)
-                meet.arrive_and_wait();
+                meet.arriveAndWait();
             stop.store(true);
-            meet.arrive_and_wait();
+            meet.arriveAndWait();
             helper.join();
             throw;
         }
         stop.store(true);
-        meet.arrive_and_wait();
+        meet.arriveAndWait();
         helper.join();
     }
 
