@@ -18,22 +18,17 @@ TEST(TwoThreadMeetingTest, KeepsBothThreadsInStep)
         constexpr int kRounds = 5000;
         std::atomic<int> a{0}, b{0};
         std::atomic<int> outOfStep{0};
-        std::thread other([&] {
+        const auto steps = [&](std::atomic<int>& mine, const std::atomic<int>& theirs) {
             for (int i = 0; i < kRounds; ++i) {
-                b.fetch_add(1);
+                mine.fetch_add(1);
                 meet.arriveAndWait();
-                if (a.load() != i + 1)
+                if (theirs.load() != i + 1)
                     outOfStep.fetch_add(1);
                 meet.arriveAndWait();
             }
-        });
-        for (int i = 0; i < kRounds; ++i) {
-            a.fetch_add(1);
-            meet.arriveAndWait();
-            if (b.load() != i + 1)
-                outOfStep.fetch_add(1);
-            meet.arriveAndWait();
-        }
+        };
+        std::thread other([&] { steps(b, a); });
+        steps(a, b);
         other.join();
         EXPECT_EQ(outOfStep.load(), 0);
     }
