@@ -311,7 +311,8 @@ public:
             bits.skip(entry.bits);
             return entry.covered;
         }
-        // The first symbol alone, or a code longer than the look-up.
+        // The first symbol alone (the others lie past the block's end), or a code longer than
+        // the look-up.
         LongCode symbol{m_first[at] >> 5, m_first[at] & 31};
         if (!m_first[at]) {
             symbol = readLongCode(m_code, bits);
@@ -622,11 +623,9 @@ struct JpegScanParser::State {
     template<bool kReach> bool skipRow(BitCursor& bits, LoadReach& reach)
     {
         for (int mcu = 0; mcu < layout.mcusPerRow; ++mcu) {
-            for (std::size_t c = 0; c < blocksPerMcu.size(); ++c) {
-                for (int b = 0; b < blocksPerMcu[c]; ++b) {
-                    if (!skipBlock<kReach>(dc[c], ac[c], bits, reach, predictions[c]))
-                        return false;
-                }
+            for (const McuBlock& block : mcuBlocks) {
+                if (!skipBlock<kReach>(*block.dc, *block.ac, bits, reach, predictions[block.component]))
+                    return false;
             }
         }
         return true;
@@ -669,11 +668,16 @@ struct JpegScanParser::State {
 
     std::span<const std::uint8_t> file;
     JpegScanLayout layout;
-    std::vector<CanonicalCode> codes;  // DC and AC of each component
+    std::vector<CanonicalCode> codes;  // of each table used
     std::vector<ComponentCodes> components;
-    std::vector<DcReader> dc;
+    std::vector<DcReader> dc;  // one per table used
     std::vector<AcSkipper> ac;
-    std::vector<int> blocksPerMcu;
+    struct McuBlock {
+        const DcReader* dc = nullptr;
+        const AcSkipper* ac = nullptr;
+        std::size_t component = 0;
+    };
+    std::vector<McuBlock> mcuBlocks;  // in the order of the data
     BitCursor bits;
     LoadReach reach;
     std::vector<int> predictions;  // DC, one per scan component
@@ -697,23 +701,37 @@ std::unique_ptr<JpegScanParser> JpegScanParser::create(std::span<const std::uint
     state->codes.reserve(2 * components);
     state->dc.reserve(components);
     state->ac.reserve(components);
-    for (const JpegScanLayout::Component& c : state->layout.components) {
-        const auto& dcSpec = state->layout.dcTables.at(std::size_t(c.dcTable));
-        const auto& acSpec = state->layout.acTables.at(std::size_t(c.acTable));
+    // Components that share a table share its reader (the two chroma ones, mostly): one look-up
+    // less to build and to keep in the cache.
+    std::array<const DcReader*, 4> dcReaders{};
+    std::array<const AcSkipper*, 4> acSkippers{};
+    std::array<const CanonicalCode*, 4> dcCodes{};
+    std::array<const CanonicalCode*, 4> acCodes{};
+    for (std::size_t i = 0; i < components; ++i) {
+        const JpegScanLayout::Component& c = state->layout.components[i];
+        const auto dcTable = std::size_t(c.dcTable);
+        const auto acTable = std::size_t(c.acTable);
+        const auto& dcSpec = state->layout.dcTables.at(dcTable);
+        const auto& acSpec = state->layout.acTables.at(acTable);
         if (!dcSpec || !acSpec)
             return nullptr;
-        auto dc = canonicalCode(*dcSpec);
-        auto ac = canonicalCode(*acSpec);
-        if (!dc || !ac)
-            return nullptr;
-        state->codes.push_back(std::move(*dc));
-        const CanonicalCode* dcCode = &state->codes.back();
-        state->codes.push_back(std::move(*ac));
-        const CanonicalCode* acCode = &state->codes.back();
-        state->components.push_back({dcCode, acCode});
-        state->dc.emplace_back(*dcCode);
-        state->ac.emplace_back(*acCode);
-        state->blocksPerMcu.push_back(c.h * c.v);
+        if (!dcReaders[dcTable]) {
+            auto dc = canonicalCode(*dcSpec);
+            if (!dc)
+                return nullptr;
+            dcCodes[dcTable] = &state->codes.emplace_back(std::move(*dc));
+            dcReaders[dcTable] = &state->dc.emplace_back(*dcCodes[dcTable]);
+        }
+        if (!acSkippers[acTable]) {
+            auto ac = canonicalCode(*acSpec);
+            if (!ac)
+                return nullptr;
+            acCodes[acTable] = &state->codes.emplace_back(std::move(*ac));
+            acSkippers[acTable] = &state->ac.emplace_back(*acCodes[acTable]);
+        }
+        state->components.push_back({dcCodes[dcTable], acCodes[acTable]});
+        for (int b = 0; b < c.h * c.v; ++b)
+            state->mcuBlocks.push_back({dcReaders[dcTable], acSkippers[acTable], i});
     }
     std::unique_ptr<JpegScanParser> parser(new JpegScanParser);
     parser->m_state = std::move(state);
