@@ -75,12 +75,11 @@ public:
         // chain from one look-up to the next.
         m_early = m_acc;
         m_bits -= count;
-        m_consumed += std::uint64_t(count);
         load();
     }
     bool hitEnd() const { return m_hitEnd; }
     // Bits consumed since the start.
-    std::uint64_t consumed() const { return m_consumed; }
+    std::uint64_t consumed() const { return loaded() - std::uint64_t(m_bits); }
     // Bits the data has, once hitEnd().
     std::uint64_t available() const { return m_available; }
 
@@ -103,24 +102,21 @@ private:
     void load()
     {
         const int take = (64 - m_bits) >> 3;
-        if (__builtin_expect(m_plainEnd - m_next >= 8, 1)) {
-            // All eight bytes go in, past the bits counted as held as well: they are the
-            // data's own, and loaded again into the same place later.
+        // The common case: no 0xFF among the bytes taken, so no stuffing to remove. All eight
+        // bytes read go in, past the bits counted as held as well: up to an 0xFF they are the
+        // data's own, loaded again into the same place later, and loadByBytes() clears them
+        // before it goes past one.
+        if (__builtin_expect(take <= m_plainEnd - m_next && m_end - m_next >= 8, 1)) {
             m_acc |= bigEndianWord(m_next) >> m_bits;
-            m_next += take;
-            m_bits += 8 * take;
-            return;
-        }
-        // Near an 0xFF, the bytes before it may still be enough.
-        const auto plain = int(m_plainEnd - m_next);
-        if (take <= plain && m_end - m_next >= 8) {
-            m_acc |= (bigEndianWord(m_next) & ~(~std::uint64_t(0) >> (8 * plain))) >> m_bits;
             m_next += take;
             m_bits += 8 * take;
             return;
         }
         loadByBytes();
     }
+
+    // Bits loaded since the start.
+    std::uint64_t loaded() const { return 8 * std::uint64_t((m_next - m_begin) + m_loadedPastNext); }
 
     static std::uint64_t bigEndianWord(const std::uint8_t* at)
     {
@@ -138,14 +134,22 @@ private:
 
     void loadByBytes()
     {
+        // Past an 0xFF the bytes read as well are not the data's: cleared.
+        m_acc &= ~(~std::uint64_t(0) >> m_bits);
         while (m_bits <= 56) {
             std::uint64_t byte = 0;
             if (m_next < m_end && (*m_next != 0xFF || (m_next + 1 < m_end && m_next[1] == 0x00))) {
                 byte = *m_next;
-                m_next += byte == 0xFF ? 2 : 1;
-            } else if (!m_hitEnd) {
+                if (byte == 0xFF) {
+                    ++m_next;
+                    --m_loadedPastNext;
+                }
+                ++m_next;
+            } else {
+                if (!m_hitEnd)
+                    m_available = loaded();
                 m_hitEnd = true;
-                m_available = m_consumed + std::uint64_t(m_bits);
+                ++m_loadedPastNext;
             }
             m_acc |= byte << (56 - m_bits);
             m_bits += 8;
@@ -161,7 +165,8 @@ private:
     std::uint64_t m_acc = 0;
     std::uint64_t m_early = 0;  // m_acc before the last load: its first 26 bits are held
     int m_bits = 0;
-    std::uint64_t m_consumed = 0;
+    // Bytes loaded, less those from m_begin to m_next: zeros past the end, less stuffed ones.
+    std::int64_t m_loadedPastNext = 0;
     std::uint64_t m_available = 0;
     bool m_hitEnd = false;
 };
