@@ -175,10 +175,12 @@ constexpr int kLookupBits = 11;
 // Bits a look-up needs: the longest code and the most extra bits a symbol can ask for.
 constexpr int kSymbolBits = kMaxCodeLength + 15;
 
-// Whether a row runs into the end of the data is judged by where a reader that loads bytes up
-// to 57 to 64 bits whenever fewer than kSymbolBits are left at a symbol's start would have
-// loaded to. BitCursor loads ahead differently; this follows that reach, which matters only
-// once BitCursor has met the end.
+// Whether a row runs into the end of the data is judged by where a reader would have loaded
+// to that loads bytes up to 57 to 64 bits whenever fewer than kSymbolBits are left as it
+// starts a DC code or a look-up of AC symbols, each look-up taking the symbols that lie whole
+// within kLookupBits bits (AcSkipper's SymbolsWithin). BitCursor loads ahead differently and
+// AcSkipper takes more symbols at once; this follows that reach, which matters only once
+// BitCursor has met the end.
 class LoadReach {
 public:
     // A symbol starts after `consumed` bits.
@@ -273,9 +275,10 @@ private:
 };
 
 // An AC table's symbols, skipped. One look-up at the next kLookupBits bits gives the bits and
-// the coefficients covered by the first symbol, and by every symbol that lies whole within
-// them (up to an end of block), with the coefficients covered before the last of them: when
-// those already end the block, only the first symbol is taken.
+// the coefficients covered by the first symbol, and by every symbol whose code lies whole
+// within them (up to an end of block, and the last may have coefficient bits past them), with
+// the coefficients covered before the last of them: when those already end the block, only
+// the first symbol is taken.
 class AcSkipper {
 public:
     explicit AcSkipper(const CanonicalCode& code) : m_code(code)
@@ -284,34 +287,23 @@ public:
             DcReader::forEachLookup(code, rs, [&](std::size_t at, int length) {
                 m_first[at] = std::uint16_t(length | rs << 5);
             });
-        for (std::uint32_t at = 0; at < m_first.size(); ++at) {
-            if (!m_first[at])
-                continue;
-            const int rs = m_first[at] >> 5;
-            int bits = (m_first[at] & 31) + (rs & 15);
-            int covered = advance(rs);
-            int before = 0;
-            // More symbols whose code and coefficient bits lie within the look-up's bits.
-            while (covered < kCoefficients && bits < kLookupBits) {
-                const std::uint16_t next = m_first[(at << bits) & ((1u << kLookupBits) - 1)];
-                const int nextBits = next ? (next & 31) + ((next >> 5) & 15) : kLookupBits;
-                if (!next || bits + nextBits > kLookupBits || (next & 31) > kLookupBits - bits)
-                    break;
-                before = covered;
-                covered += advance(next >> 5);
-                bits += nextBits;
-            }
-            m_lookup[at] = {std::uint8_t(bits), std::uint8_t(covered), std::uint8_t(kCoefficients - before)};
-        }
+        m_lookup = groups(m_first, Grouping::CodesWithin);
+    }
+
+    // Builds the look-up LoadReach is defined with, once it is needed.
+    void prepareReach()
+    {
+        if (!m_reachLookup)
+            m_reachLookup = std::make_unique<Lookup>(groups(m_first, Grouping::SymbolsWithin));
     }
 
     // Skips the next symbols of a block that has covered coefficients up to k, with their
     // coefficient bits; the coefficients they cover (64 or more for an end of block), or -1
-    // for no code.
-    int skip(BitCursor& bits, int k) const
+    // for no code. With kReach, grouped as LoadReach is defined.
+    template<bool kReach> int skip(BitCursor& bits, int k) const
     {
         const std::uint32_t at = bits.peek(kLookupBits);
-        const Entry entry = m_lookup[at];
+        const Entry entry = kReach ? (*m_reachLookup)[at] : m_lookup[at];
         if (__builtin_expect(k < entry.below, 1)) {
             bits.skip(entry.bits);
             return entry.covered;
@@ -329,6 +321,47 @@ public:
     }
 
 private:
+    // Bytes, so that each is read without shifts and masks.
+    struct Entry {
+        std::uint8_t bits = 0;     // of all the symbols
+        std::uint8_t covered = 0;  // coefficients
+        std::uint8_t below = 0;    // all are taken in a block that has covered fewer coefficients
+        std::uint8_t unused = 0;
+    };
+    using First = std::array<std::uint16_t, 1 << kLookupBits>;  // code length | rs << 5; 0: longer
+    using Lookup = std::array<Entry, 1 << kLookupBits>;         // below 0 for a longer code
+
+    // Which symbols after the first a look-up takes: those whose code lies within its bits
+    // (the more, the fewer look-ups: about an eighth fewer on a photograph), or those whose
+    // coefficient bits do as well.
+    enum class Grouping { CodesWithin, SymbolsWithin };
+
+    static Lookup groups(const First& first, Grouping grouping)
+    {
+        Lookup lookup{};
+        for (std::uint32_t at = 0; at < first.size(); ++at) {
+            if (!first[at])
+                continue;
+            const int rs = first[at] >> 5;
+            int bits = (first[at] & 31) + (rs & 15);
+            int covered = advance(rs);
+            int before = 0;
+            while (covered < kCoefficients && bits < kLookupBits) {
+                const std::uint16_t next = first[(at << bits) & ((1u << kLookupBits) - 1)];
+                if (!next || (next & 31) > kLookupBits - bits)
+                    break;
+                const int nextBits = (next & 31) + ((next >> 5) & 15);
+                if (grouping == Grouping::SymbolsWithin && bits + nextBits > kLookupBits)
+                    break;
+                before = covered;
+                covered += advance(next >> 5);
+                bits += nextBits;
+            }
+            lookup[at] = {std::uint8_t(bits), std::uint8_t(covered), std::uint8_t(kCoefficients - before)};
+        }
+        return lookup;
+    }
+
     // As libjpeg reads a block: a coefficient after a run of zeros, sixteen zeros, or the end.
     static int advance(int rs)
     {
@@ -337,17 +370,10 @@ private:
         return rs == kZeroRun ? 16 : kCoefficients;
     }
 
-    // Bytes, so that each is read without shifts and masks.
-    struct Entry {
-        std::uint8_t bits = 0;     // of all the symbols
-        std::uint8_t covered = 0;  // coefficients
-        std::uint8_t below = 0;    // all are taken in a block that has covered fewer coefficients
-        std::uint8_t unused = 0;
-    };
-
     const CanonicalCode& m_code;
-    std::array<std::uint16_t, 1 << kLookupBits> m_first{};  // code length | rs << 5; 0: longer
-    std::array<Entry, 1 << kLookupBits> m_lookup{};  // below 0 for a code longer than the look-up
+    First m_first{};
+    Lookup m_lookup{};
+    std::unique_ptr<Lookup> m_reachLookup;
 };
 
 // One block: its DC difference added to `prediction`, its AC codes skipped. False for a code
@@ -365,7 +391,7 @@ bool skipBlock(const DcReader& dc, const AcSkipper& ac, BitCursor& bits, LoadRea
     for (int k = 1; k < kCoefficients;) {
         if constexpr (kReach)
             reach.atSymbol(bits.consumed());
-        const int advance = ac.skip(bits, k);
+        const int advance = ac.skip<kReach>(bits, k);
         if (advance < 0)
             return false;
         k += advance;
@@ -652,6 +678,8 @@ struct JpegScanParser::State {
             // The end is among the bits loaded. Whether the row ran into it takes the reach,
             // kept from here on: the rows are parsed again from the start.
             keepReach = true;
+            for (AcSkipper& skipper : ac)
+                skipper.prepareReach();
             bits = scanStart();
             std::fill(predictions.begin(), predictions.end(), 0);
             for (int above = 0; above < row; ++above)
