@@ -1,6 +1,7 @@
 #include "jpeg_scan_split.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace tav {
@@ -51,31 +52,36 @@ std::optional<CanonicalCode> canonicalCode(const JpegScanLayout::HuffmanSpec& sp
 
 // Huffman-coded bits, most significant first, with the stuffed zero after each 0xFF removed.
 // A marker or the end of the data ends the bits: reading on gives zeros and sets hitEnd().
+// After every step 57 to 64 bits are held, so that the next bytes to load are known before
+// the symbol in front of them is decoded, and loading never waits on a branch.
 class BitCursor {
 public:
-    BitCursor(const std::uint8_t* begin, const std::uint8_t* end) : m_begin(begin), m_next(begin), m_end(end) { }
-
-    // Makes at least `count` (at most 57) bits available.
-    void ensure(int count)
+    BitCursor(const std::uint8_t* begin, const std::uint8_t* end)
+        : m_begin(begin), m_next(begin), m_end(end), m_plainEnd(firstFF(begin, end))
     {
-        if (m_bits < count)
-            refill();
+        loadByBytes();
+        m_early = m_acc;
     }
-    std::uint32_t peek(int count) const { return std::uint32_t(m_acc >> (64 - count)); }
+
+    // The next `count` bits, at most 26 (of a code).
+    std::uint32_t peek(int count) const { return std::uint32_t(m_early >> (64 - count)); }
+    // The `count` (0 to 15) bits after the next `offset` (at most 16) ones.
+    std::uint32_t peek(int offset, int count) const { return std::uint32_t((m_acc << offset) >> 1 >> (63 - count)); }
+    // Consumes `count` (1 to 31) bits.
     void skip(int count)
     {
         m_acc <<= count;
+        // The next code is read from the bits held before the load: one step less in the
+        // chain from one look-up to the next.
+        m_early = m_acc;
         m_bits -= count;
-    }
-    std::uint32_t take(int count)
-    {
-        if (count == 0)
-            return 0;
-        const std::uint32_t value = peek(count);
-        skip(count);
-        return value;
+        load();
     }
     bool hitEnd() const { return m_hitEnd; }
+    // Bits consumed since the start.
+    std::uint64_t consumed() const { return loaded() - std::uint64_t(m_bits); }
+    // Bits the data has, once hitEnd().
+    std::uint64_t available() const { return m_available; }
 
     // Where the next bit lies: the offset of its byte in the data and how many bits of that
     // byte are already used. Only meaningful while hitEnd() is false.
@@ -92,45 +98,76 @@ public:
     }
 
 private:
-    void refill()
+    // Whole bytes, up to 57 to 64 bits held (26 to 63 are held before).
+    void load()
     {
-        if (m_end - m_next >= 8) {
-            std::uint64_t word = 0;
-            for (int i = 0; i < 8; ++i)
-                word = word << 8 | m_next[i];
-            // The common case: no 0xFF among the next eight bytes, so no stuffing to remove.
-            const std::uint64_t inverted = ~word;
-            if (((inverted - 0x0101010101010101ULL) & ~inverted & 0x8080808080808080ULL) == 0) {
-                const int take = (64 - m_bits) >> 3;
-                m_acc |= (word >> (64 - 8 * take)) << (64 - m_bits - 8 * take);
-                m_next += take;
-                m_bits += 8 * take;
-                return;
-            }
+        const int take = (64 - m_bits) >> 3;
+        // The common case: no 0xFF among the bytes taken, so no stuffing to remove. All eight
+        // bytes read go in, past the bits counted as held as well: up to an 0xFF they are the
+        // data's own, loaded again into the same place later, and loadByBytes() clears them
+        // before it goes past one.
+        if (__builtin_expect(take <= m_plainEnd - m_next && m_end - m_next >= 8, 1)) {
+            m_acc |= bigEndianWord(m_next) >> m_bits;
+            m_next += take;
+            m_bits += 8 * take;
+            return;
         }
-        refillByBytes();
+        loadByBytes();
     }
 
-    void refillByBytes()
+    // Bits loaded since the start.
+    std::uint64_t loaded() const { return 8 * std::uint64_t((m_next - m_begin) + m_loadedPastNext); }
+
+    static std::uint64_t bigEndianWord(const std::uint8_t* at)
     {
+        std::uint64_t word = 0;
+        for (int i = 0; i < 8; ++i)
+            word = word << 8 | at[i];
+        return word;
+    }
+
+    static const std::uint8_t* firstFF(const std::uint8_t* from, const std::uint8_t* end)
+    {
+        const void* ff = std::memchr(from, 0xFF, std::size_t(end - from));
+        return ff ? static_cast<const std::uint8_t*>(ff) : end;
+    }
+
+    void loadByBytes()
+    {
+        // Past an 0xFF the bytes read as well are not the data's: cleared.
+        m_acc &= ~(~std::uint64_t(0) >> m_bits);
         while (m_bits <= 56) {
             std::uint64_t byte = 0;
             if (m_next < m_end && (*m_next != 0xFF || (m_next + 1 < m_end && m_next[1] == 0x00))) {
                 byte = *m_next;
-                m_next += byte == 0xFF ? 2 : 1;
+                if (byte == 0xFF) {
+                    ++m_next;
+                    --m_loadedPastNext;
+                }
+                ++m_next;
             } else {
+                if (!m_hitEnd)
+                    m_available = loaded();
                 m_hitEnd = true;
+                ++m_loadedPastNext;
             }
             m_acc |= byte << (56 - m_bits);
             m_bits += 8;
         }
+        if (m_next > m_plainEnd)
+            m_plainEnd = firstFF(m_next, m_end);
     }
 
     const std::uint8_t* m_begin;
     const std::uint8_t* m_next;
     const std::uint8_t* m_end;
+    const std::uint8_t* m_plainEnd;  // the first 0xFF from m_next on, or m_end
     std::uint64_t m_acc = 0;
+    std::uint64_t m_early = 0;  // m_acc before the last load: its first 26 bits are held
     int m_bits = 0;
+    // Bytes loaded, less those from m_begin to m_next: zeros past the end, less stuffed ones.
+    std::int64_t m_loadedPastNext = 0;
+    std::uint64_t m_available = 0;
     bool m_hitEnd = false;
 };
 
@@ -138,9 +175,35 @@ constexpr int kLookupBits = 11;
 // Bits a look-up needs: the longest code and the most extra bits a symbol can ask for.
 constexpr int kSymbolBits = kMaxCodeLength + 15;
 
-// The canonical search for a code longer than the look-up's: the symbol, its code consumed,
-// or -1 for bits that are no code of the table.
-int readLongCode(const CanonicalCode& code, BitCursor& bits)
+// Whether a row runs into the end of the data is judged by where a reader would have loaded
+// to that loads bytes up to 57 to 64 bits whenever fewer than kSymbolBits are left as it
+// starts a DC code or a look-up of AC symbols, each look-up taking the symbols that lie whole
+// within kLookupBits bits (AcSkipper's SymbolsWithin). BitCursor loads ahead differently and
+// AcSkipper takes more symbols at once; this follows that reach, which matters only once
+// BitCursor has met the end.
+class LoadReach {
+public:
+    // A symbol starts after `consumed` bits.
+    void atSymbol(std::uint64_t consumed)
+    {
+        // A mask, not a condition, which the compiler would make a branch that mispredicts.
+        const std::uint64_t reload = std::uint64_t(0) - std::uint64_t(m_reach - consumed < kSymbolBits);
+        m_reach ^= (m_reach ^ ((consumed + 64) & ~std::uint64_t(7))) & reload;
+    }
+    bool beyond(const BitCursor& bits) const { return bits.hitEnd() && m_reach > bits.available(); }
+
+private:
+    std::uint64_t m_reach = 0;  // in bits from the start
+};
+
+// A symbol of a code longer than the look-up's: the symbol and its code's length; -1 for bits
+// that are no code of the table.
+struct LongCode {
+    int symbol = -1;
+    int length = 0;
+};
+
+LongCode readLongCode(const CanonicalCode& code, const BitCursor& bits)
 {
     const std::uint32_t next16 = bits.peek(kMaxCodeLength);
     for (int length = kLookupBits + 1; length <= kMaxCodeLength; ++length) {
@@ -148,32 +211,45 @@ int readLongCode(const CanonicalCode& code, BitCursor& bits)
         if (value <= code.maxCode[std::size_t(length)]) {
             const std::int32_t index = code.valueOffset[std::size_t(length)] + value;
             if (index < 0 || std::size_t(index) >= code.huffval.size())
-                return -1;
-            bits.skip(length);
-            return code.huffval[std::size_t(index)];
+                return {};
+            return {code.huffval[std::size_t(index)], length};
         }
     }
-    return -1;
+    return {};
 }
 
-// A DC table's categories: one look-up for codes up to kLookupBits long.
+// A DC difference of `category` bits from its coded bits, as the standard extends it. Without
+// a branch: the sign of a difference is anyone's guess.
+int extend(std::uint32_t bits, int category)
+{
+    const int negative = -int(bits < (1u << category >> 1));
+    return int(bits) - (((1 << category) - 1) & negative);
+}
+
+// A DC table's differences: one look-up for codes up to kLookupBits long.
 class DcReader {
 public:
     explicit DcReader(const CanonicalCode& code) : m_code(code)
     {
         for (int symbol = 0; symbol < 256; ++symbol)
-            forEachLookup(code, symbol, [&](std::size_t at, int length) {
-                m_lookup[at] = std::uint16_t(length | symbol << 5);
-            });
+            forEachLookup(code, symbol, [&](std::size_t at, int length) { m_lookup[at] = entry(length, symbol); });
     }
-    // The difference's category, its code consumed; -1 for no code. Needs kSymbolBits bits.
-    int read(BitCursor& bits) const
+    // The next difference, its code and bits consumed; false for no code.
+    bool read(BitCursor& bits, int& difference) const
     {
-        if (const std::uint16_t hit = m_lookup[bits.peek(kLookupBits)]) {
-            bits.skip(hit & 31);
-            return hit >> 5;
+        std::uint32_t hit = m_lookup[bits.peek(kLookupBits)];
+        if (!hit) {
+            const LongCode longCode = readLongCode(m_code, bits);
+            if (longCode.symbol < 0)
+                return false;
+            hit = entry(longCode.length, longCode.symbol);
         }
-        return readLongCode(m_code, bits);
+        const int category = int(hit >> 11);
+        if (category > 15)
+            return false;
+        difference = extend(bits.peek(int(hit >> 6) & 31, category), category);
+        bits.skip(int(hit & 63));
+        return true;
     }
 
     // Calls visit(index, length) for every look-up index that starts with the symbol's code.
@@ -188,67 +264,104 @@ public:
     }
 
 private:
+    // Bits of the code and the difference | code length << 6 | category << 11.
+    static std::uint32_t entry(int length, int category)
+    {
+        return std::uint32_t(length + (category & 15)) | std::uint32_t(length) << 6 | std::uint32_t(category) << 11;
+    }
+
     const CanonicalCode& m_code;
-    std::array<std::uint16_t, 1 << kLookupBits> m_lookup{};  // code length | symbol << 5; 0: longer
+    std::array<std::uint32_t, 1 << kLookupBits> m_lookup{};  // entry(); 0 for a longer code
 };
 
 // An AC table's symbols, skipped. One look-up at the next kLookupBits bits gives the bits and
-// the coefficients covered by the first symbol, and by every symbol that lies whole within
-// them (up to an end of block), with the coefficients covered before the last of them: when
-// those already end the block, only the first symbol is taken.
+// the coefficients covered by the first symbol, and by every symbol whose code lies whole
+// within them (up to an end of block, and the last may have coefficient bits past them), with
+// the coefficients covered before the last of them: when those already end the block, only
+// the first symbol is taken.
 class AcSkipper {
 public:
     explicit AcSkipper(const CanonicalCode& code) : m_code(code)
     {
-        std::array<std::uint16_t, 1 << kLookupBits> first{};  // code length | rs << 5
         for (int rs = 0; rs < 256; ++rs)
             DcReader::forEachLookup(code, rs, [&](std::size_t at, int length) {
-                first[at] = std::uint16_t(length | rs << 5);
+                m_first[at] = std::uint16_t(length | rs << 5);
             });
+        m_lookup = groups(m_first, Grouping::CodesWithin);
+    }
+
+    // Builds the look-up LoadReach is defined with, once it is needed.
+    void prepareReach()
+    {
+        if (!m_reachLookup)
+            m_reachLookup = std::make_unique<Lookup>(groups(m_first, Grouping::SymbolsWithin));
+    }
+
+    // Skips the next symbols of a block that has covered coefficients up to k, with their
+    // coefficient bits; the coefficients they cover (64 or more for an end of block), or -1
+    // for no code. With kReach, grouped as LoadReach is defined.
+    template<bool kReach> int skip(BitCursor& bits, int k) const
+    {
+        const std::uint32_t at = bits.peek(kLookupBits);
+        const Entry entry = kReach ? (*m_reachLookup)[at] : m_lookup[at];
+        if (__builtin_expect(k < entry.below, 1)) {
+            bits.skip(entry.bits);
+            return entry.covered;
+        }
+        // The first symbol alone (the others lie past the block's end), or a code longer than
+        // the look-up.
+        LongCode symbol{m_first[at] >> 5, m_first[at] & 31};
+        if (!m_first[at]) {
+            symbol = readLongCode(m_code, bits);
+            if (symbol.symbol < 0)
+                return -1;
+        }
+        bits.skip(symbol.length + (symbol.symbol & 15));
+        return advance(symbol.symbol);
+    }
+
+private:
+    // Bytes, so that each is read without shifts and masks.
+    struct Entry {
+        std::uint8_t bits = 0;     // of all the symbols
+        std::uint8_t covered = 0;  // coefficients
+        std::uint8_t below = 0;    // all are taken in a block that has covered fewer coefficients
+        std::uint8_t unused = 0;
+    };
+    using First = std::array<std::uint16_t, 1 << kLookupBits>;  // code length | rs << 5; 0: longer
+    using Lookup = std::array<Entry, 1 << kLookupBits>;         // below 0 for a longer code
+
+    // Which symbols after the first a look-up takes: those whose code lies within its bits
+    // (the more, the fewer look-ups: about an eighth fewer on a photograph), or those whose
+    // coefficient bits do as well.
+    enum class Grouping { CodesWithin, SymbolsWithin };
+
+    static Lookup groups(const First& first, Grouping grouping)
+    {
+        Lookup lookup{};
         for (std::uint32_t at = 0; at < first.size(); ++at) {
             if (!first[at])
                 continue;
             const int rs = first[at] >> 5;
-            const int firstBits = (first[at] & 31) + (rs & 15);
-            int bits = firstBits;
+            int bits = (first[at] & 31) + (rs & 15);
             int covered = advance(rs);
             int before = 0;
-            // More symbols whose code and coefficient bits lie within the look-up's bits.
             while (covered < kCoefficients && bits < kLookupBits) {
                 const std::uint16_t next = first[(at << bits) & ((1u << kLookupBits) - 1)];
-                const int nextBits = next ? (next & 31) + ((next >> 5) & 15) : kLookupBits;
-                if (!next || bits + nextBits > kLookupBits || (next & 31) > kLookupBits - bits)
+                if (!next || (next & 31) > kLookupBits - bits)
+                    break;
+                const int nextBits = (next & 31) + ((next >> 5) & 15);
+                if (grouping == Grouping::SymbolsWithin && bits + nextBits > kLookupBits)
                     break;
                 before = covered;
                 covered += advance(next >> 5);
                 bits += nextBits;
             }
-            m_lookup[at] = std::uint32_t(bits) | std::uint32_t(covered) << 5 | std::uint32_t(before) << 12 |
-                std::uint32_t(firstBits) << 19 | std::uint32_t(advance(rs)) << 24;
+            lookup[at] = {std::uint8_t(bits), std::uint8_t(covered), std::uint8_t(kCoefficients - before)};
         }
+        return lookup;
     }
 
-    // Skips the next symbols of a block that has covered coefficients up to k, with their
-    // coefficient bits; the coefficients they cover (64 or more for an end of block), or -1
-    // for no code. Needs kSymbolBits bits.
-    int skip(BitCursor& bits, int k) const
-    {
-        if (const std::uint32_t hit = m_lookup[bits.peek(kLookupBits)]) {
-            if (k + int((hit >> 12) & 127) < kCoefficients) {
-                bits.skip(int(hit & 31));
-                return int((hit >> 5) & 127);
-            }
-            bits.skip(int((hit >> 19) & 31));
-            return int(hit >> 24);
-        }
-        const int rs = readLongCode(m_code, bits);
-        if (rs < 0)
-            return -1;
-        bits.skip(rs & 15);
-        return advance(rs);
-    }
-
-private:
     // As libjpeg reads a block: a coefficient after a run of zeros, sixteen zeros, or the end.
     static int advance(int rs)
     {
@@ -258,17 +371,32 @@ private:
     }
 
     const CanonicalCode& m_code;
-    // Bits of all symbols | coefficients covered << 5 | covered before the last << 12 | bits of
-    // the first symbol << 19 | covered by it << 24; 0 for a code longer than the look-up.
-    std::array<std::uint32_t, 1 << kLookupBits> m_lookup{};
+    First m_first{};
+    Lookup m_lookup{};
+    std::unique_ptr<Lookup> m_reachLookup;
 };
 
-// A DC difference of `category` bits from its coded bits, as the standard extends it.
-int extend(std::uint32_t bits, int category)
+// One block: its DC difference added to `prediction`, its AC codes skipped. False for a code
+// that is not in its table. As libjpeg decodes it: a run past the 64th coefficient ends the
+// block, as there. With kReach, `reach` follows the symbols.
+template<bool kReach>
+bool skipBlock(const DcReader& dc, const AcSkipper& ac, BitCursor& bits, LoadReach& reach, int& prediction)
 {
-    if (category == 0)
-        return 0;
-    return bits < (1u << (category - 1)) ? int(bits) - (1 << category) + 1 : int(bits);
+    if constexpr (kReach)
+        reach.atSymbol(bits.consumed());
+    int difference = 0;
+    if (!dc.read(bits, difference))
+        return false;
+    prediction += difference;
+    for (int k = 1; k < kCoefficients;) {
+        if constexpr (kReach)
+            reach.atSymbol(bits.consumed());
+        const int advance = ac.skip<kReach>(bits, k);
+        if (advance < 0)
+            return false;
+        k += advance;
+    }
+    return true;
 }
 
 struct CutPoint {
@@ -515,23 +643,80 @@ std::optional<std::size_t> sequentialFrameHeightField(std::span<const std::uint8
 
 struct JpegScanParser::State {
     State(std::span<const std::uint8_t> bytes, JpegScanLayout scan)
-        : file(bytes), layout(std::move(scan)),
-          bits(file.data() + layout.entropyStart, file.data() + file.size()),
-          predictions(layout.components.size(), 0)
+        : file(bytes), layout(std::move(scan)), bits(scanStart()), predictions(layout.components.size(), 0)
     {
+    }
+
+    BitCursor scanStart() const { return {file.data() + layout.entropyStart, file.data() + file.size()}; }
+
+    // The next MCU row from `bits` on, its DC differences summed into the predictions; false for
+    // a code that is not in its table.
+    template<bool kReach> bool skipRow(BitCursor& bits, LoadReach& reach)
+    {
+        for (int mcu = 0; mcu < layout.mcusPerRow; ++mcu) {
+            for (const McuBlock& block : mcuBlocks) {
+                if (!skipBlock<kReach>(*block.dc, *block.ac, bits, reach, predictions[block.component]))
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    // The next MCU row; false where a code is not in its table or the row runs into the end of
+    // the data.
+    bool nextRow()
+    {
+        if (!keepReach) {
+            BitCursor next = bits;  // a copy, so that it stays in registers
+            LoadReach unused;
+            if (!skipRow<false>(next, unused))
+                return false;
+            if (!next.hitEnd()) {
+                bits = next;
+                return true;
+            }
+            // The end is among the bits loaded. Whether the row ran into it takes the reach,
+            // kept from here on: the rows are parsed again from the start.
+            keepReach = true;
+            for (AcSkipper& skipper : ac)
+                skipper.prepareReach();
+            bits = scanStart();
+            std::fill(predictions.begin(), predictions.end(), 0);
+            for (int above = 0; above < row; ++above)
+                nextRowKeepingReach();  // parsed before
+        }
+        return nextRowKeepingReach();
+    }
+
+    bool nextRowKeepingReach()
+    {
+        BitCursor next = bits;
+        LoadReach nextReach = reach;
+        if (!skipRow<true>(next, nextReach) || nextReach.beyond(next))
+            return false;
+        bits = next;
+        reach = nextReach;
+        return true;
     }
 
     std::span<const std::uint8_t> file;
     JpegScanLayout layout;
-    std::vector<CanonicalCode> codes;  // DC and AC of each component
+    std::vector<CanonicalCode> codes;  // of each table used
     std::vector<ComponentCodes> components;
-    std::vector<DcReader> dc;
+    std::vector<DcReader> dc;  // one per table used
     std::vector<AcSkipper> ac;
-    std::vector<int> blocksPerMcu;
+    struct McuBlock {
+        const DcReader* dc = nullptr;
+        const AcSkipper* ac = nullptr;
+        std::size_t component = 0;
+    };
+    std::vector<McuBlock> mcuBlocks;  // in the order of the data
     BitCursor bits;
+    LoadReach reach;
     std::vector<int> predictions;  // DC, one per scan component
     int row = 0;
     bool failed = false;
+    bool keepReach = false;  // once the end of the data is near
 };
 
 JpegScanParser::JpegScanParser() = default;
@@ -549,23 +734,37 @@ std::unique_ptr<JpegScanParser> JpegScanParser::create(std::span<const std::uint
     state->codes.reserve(2 * components);
     state->dc.reserve(components);
     state->ac.reserve(components);
-    for (const JpegScanLayout::Component& c : state->layout.components) {
-        const auto& dcSpec = state->layout.dcTables.at(std::size_t(c.dcTable));
-        const auto& acSpec = state->layout.acTables.at(std::size_t(c.acTable));
+    // Components that share a table share its reader (the two chroma ones, mostly): one look-up
+    // less to build and to keep in the cache.
+    std::array<const DcReader*, 4> dcReaders{};
+    std::array<const AcSkipper*, 4> acSkippers{};
+    std::array<const CanonicalCode*, 4> dcCodes{};
+    std::array<const CanonicalCode*, 4> acCodes{};
+    for (std::size_t i = 0; i < components; ++i) {
+        const JpegScanLayout::Component& c = state->layout.components[i];
+        const auto dcTable = std::size_t(c.dcTable);
+        const auto acTable = std::size_t(c.acTable);
+        const auto& dcSpec = state->layout.dcTables.at(dcTable);
+        const auto& acSpec = state->layout.acTables.at(acTable);
         if (!dcSpec || !acSpec)
             return nullptr;
-        auto dc = canonicalCode(*dcSpec);
-        auto ac = canonicalCode(*acSpec);
-        if (!dc || !ac)
-            return nullptr;
-        state->codes.push_back(std::move(*dc));
-        const CanonicalCode* dcCode = &state->codes.back();
-        state->codes.push_back(std::move(*ac));
-        const CanonicalCode* acCode = &state->codes.back();
-        state->components.push_back({dcCode, acCode});
-        state->dc.emplace_back(*dcCode);
-        state->ac.emplace_back(*acCode);
-        state->blocksPerMcu.push_back(c.h * c.v);
+        if (!dcReaders[dcTable]) {
+            auto dc = canonicalCode(*dcSpec);
+            if (!dc)
+                return nullptr;
+            dcCodes[dcTable] = &state->codes.emplace_back(std::move(*dc));
+            dcReaders[dcTable] = &state->dc.emplace_back(*dcCodes[dcTable]);
+        }
+        if (!acSkippers[acTable]) {
+            auto ac = canonicalCode(*acSpec);
+            if (!ac)
+                return nullptr;
+            acCodes[acTable] = &state->codes.emplace_back(std::move(*ac));
+            acSkippers[acTable] = &state->ac.emplace_back(*acCodes[acTable]);
+        }
+        state->components.push_back({dcCodes[dcTable], acCodes[acTable]});
+        for (int b = 0; b < c.h * c.v; ++b)
+            state->mcuBlocks.push_back({dcReaders[dcTable], acSkippers[acTable], i});
     }
     std::unique_ptr<JpegScanParser> parser(new JpegScanParser);
     parser->m_state = std::move(state);
@@ -576,36 +775,10 @@ int JpegScanParser::row() const { return m_state->row; }
 
 bool JpegScanParser::parseRow()
 {
-    // As libjpeg decodes the scan: a run past the 64th coefficient ends the block, as there.
     State& s = *m_state;
     if (s.failed || s.row >= s.layout.mcuRows)
         return false;
-    BitCursor& bits = s.bits;
-    for (int mcu = 0; mcu < s.layout.mcusPerRow; ++mcu) {
-        for (std::size_t c = 0; c < s.blocksPerMcu.size(); ++c) {
-            const DcReader& dcReader = s.dc[c];
-            const AcSkipper& acSkipper = s.ac[c];
-            for (int b = 0; b < s.blocksPerMcu[c]; ++b) {
-                bits.ensure(kSymbolBits);
-                const int category = dcReader.read(bits);
-                if (category < 0 || category > 15) {
-                    s.failed = true;
-                    return false;
-                }
-                s.predictions[c] += extend(bits.take(category), category);
-                for (int k = 1; k < kCoefficients;) {
-                    bits.ensure(kSymbolBits);
-                    const int advance = acSkipper.skip(bits, k);
-                    if (advance < 0) {
-                        s.failed = true;
-                        return false;
-                    }
-                    k += advance;
-                }
-            }
-        }
-    }
-    if (bits.hitEnd()) {
+    if (!s.nextRow()) {
         s.failed = true;
         return false;
     }
@@ -619,11 +792,10 @@ std::optional<JpegLowerStream> JpegScanParser::lowerStream() const
     const int firstRow = s.row;
     if (s.failed || firstRow < 1 || firstRow >= s.layout.mcuRows)
         return std::nullopt;
-    BitCursor bits = s.bits;
-    bits.ensure(57);
-    if (bits.hitEnd())
+    // Not where the data ends within the 57 to 64 bits held past the cut.
+    if (s.bits.hitEnd())
         return std::nullopt;
-    const auto [offset, used] = bits.position();
+    const auto [offset, used] = s.bits.position();
     CutPoint cut;
     cut.byte = s.layout.entropyStart + offset;
     cut.bitsUsed = used;
