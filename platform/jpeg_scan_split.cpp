@@ -674,6 +674,10 @@ struct JpegScanParser::State {
                 bits = next;
                 return true;
             }
+            // A row that took bits past the end ran into it, wherever the reach (which a row
+            // never ends past: each symbol starts with kSymbolBits in reach).
+            if (next.consumed() > next.available())
+                return false;
             // The end is among the bits loaded. Whether the row ran into it takes the reach,
             // kept from here on: the rows are parsed again from the start.
             keepReach = true;
