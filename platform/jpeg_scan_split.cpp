@@ -1,7 +1,6 @@
 #include "jpeg_scan_split.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace tav {
@@ -52,8 +51,8 @@ std::optional<CanonicalCode> canonicalCode(const JpegScanLayout::HuffmanSpec& sp
 
 // Huffman-coded bits, most significant first, with the stuffed zero after each 0xFF removed.
 // A marker or the end of the data ends the bits: reading on gives zeros and sets hitEnd().
-// After every step 57 to 64 bits are held, so that the next bytes to load are known before
-// the symbol in front of them is decoded, and loading never waits on a branch.
+// After every step 57 to 64 bits are held: there is no branch on whether to load, which would
+// mispredict, and the bytes behind a code load while it is looked up.
 class BitCursor {
 public:
     BitCursor(const std::uint8_t* begin, const std::uint8_t* end)
@@ -675,6 +674,10 @@ struct JpegScanParser::State {
                 bits = next;
                 return true;
             }
+            // A row that took bits past the end ran into it, wherever the reach (which a row
+            // never ends past: each symbol starts with kSymbolBits in reach).
+            if (next.consumed() > next.available())
+                return false;
             // The end is among the bits loaded. Whether the row ran into it takes the reach,
             // kept from here on: the rows are parsed again from the start.
             keepReach = true;
@@ -716,7 +719,7 @@ struct JpegScanParser::State {
     std::vector<int> predictions;  // DC, one per scan component
     int row = 0;
     bool failed = false;
-    bool keepReach = false;  // once the end of the data is near
+    bool keepReach = false;  // once the end of the data is among the bits loaded
 };
 
 JpegScanParser::JpegScanParser() = default;
