@@ -743,6 +743,19 @@ std::unique_ptr<JpegScanParser> JpegScanParser::create(std::span<const std::uint
     std::array<const AcSkipper*, 4> acSkippers{};
     std::array<const CanonicalCode*, 4> dcCodes{};
     std::array<const CanonicalCode*, 4> acCodes{};
+    // Makes a table's code and reader the first time a component uses it; false for a
+    // malformed table.
+    const auto readerOf = [&](std::size_t table, const JpegScanLayout::HuffmanSpec& spec, auto& codes, auto& readers,
+                              auto& made) {
+        if (readers[table])
+            return true;
+        auto code = canonicalCode(spec);
+        if (!code)
+            return false;
+        codes[table] = &state->codes.emplace_back(std::move(*code));
+        readers[table] = &made.emplace_back(*codes[table]);
+        return true;
+    };
     for (std::size_t i = 0; i < components; ++i) {
         const JpegScanLayout::Component& c = state->layout.components[i];
         const auto dcTable = std::size_t(c.dcTable);
@@ -751,20 +764,9 @@ std::unique_ptr<JpegScanParser> JpegScanParser::create(std::span<const std::uint
         const auto& acSpec = state->layout.acTables.at(acTable);
         if (!dcSpec || !acSpec)
             return nullptr;
-        if (!dcReaders[dcTable]) {
-            auto dc = canonicalCode(*dcSpec);
-            if (!dc)
-                return nullptr;
-            dcCodes[dcTable] = &state->codes.emplace_back(std::move(*dc));
-            dcReaders[dcTable] = &state->dc.emplace_back(*dcCodes[dcTable]);
-        }
-        if (!acSkippers[acTable]) {
-            auto ac = canonicalCode(*acSpec);
-            if (!ac)
-                return nullptr;
-            acCodes[acTable] = &state->codes.emplace_back(std::move(*ac));
-            acSkippers[acTable] = &state->ac.emplace_back(*acCodes[acTable]);
-        }
+        if (!readerOf(dcTable, *dcSpec, dcCodes, dcReaders, state->dc) ||
+            !readerOf(acTable, *acSpec, acCodes, acSkippers, state->ac))
+            return nullptr;
         state->components.push_back({dcCodes[dcTable], acCodes[acTable]});
         for (int b = 0; b < c.h * c.v; ++b)
             state->mcuBlocks.push_back({dcReaders[dcTable], acSkippers[acTable], i});
