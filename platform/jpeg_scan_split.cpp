@@ -12,6 +12,7 @@ constexpr int kCoefficients = 64;
 constexpr std::uint8_t kEndOfBlock = 0x00;
 constexpr std::uint8_t kZeroRun = 0xF0;  // sixteen zero coefficients
 constexpr int kMaxAcSize = 10;  // bits of the largest AC coefficient of 8-bit samples
+constexpr std::size_t kMaxScanComponents = 4;
 // At most this many filler blocks carry one extra coefficient to set the filler's length.
 constexpr int kMaxAlignmentCoefficients = 7;
 
@@ -702,6 +703,12 @@ struct JpegScanParser::State {
         return true;
     }
 
+    void keepRowStart()
+    {
+        RowStart& start = rowStarts.emplace_back(RowStart{bits, {}});
+        std::copy(predictions.begin(), predictions.end(), start.predictions.begin());
+    }
+
     std::span<const std::uint8_t> file;
     JpegScanLayout layout;
     std::vector<CanonicalCode> codes;  // of each table used
@@ -717,6 +724,12 @@ struct JpegScanParser::State {
     BitCursor bits;
     LoadReach reach;
     std::vector<int> predictions;  // DC, one per scan component
+    // Where each MCU row parsed so far starts, so that a stream can start at any of them.
+    struct RowStart {
+        BitCursor bits;
+        std::array<int, kMaxScanComponents> predictions{};
+    };
+    std::vector<RowStart> rowStarts;  // reserved for every row: read while the parser goes on
     int row = 0;
     bool failed = false;
     bool keepReach = false;  // once the end of the data is among the bits loaded
@@ -727,7 +740,8 @@ JpegScanParser::~JpegScanParser() = default;
 
 std::unique_ptr<JpegScanParser> JpegScanParser::create(std::span<const std::uint8_t> file, JpegScanLayout layout)
 {
-    if (layout.components.empty() || layout.entropyStart > file.size() ||
+    if (layout.components.empty() || layout.components.size() > kMaxScanComponents ||
+        layout.entropyStart > file.size() ||
         layout.heightField + 2 > layout.entropyStart)
         return nullptr;
     auto state = std::make_unique<State>(file, std::move(layout));
@@ -771,6 +785,8 @@ std::unique_ptr<JpegScanParser> JpegScanParser::create(std::span<const std::uint
         for (int b = 0; b < c.h * c.v; ++b)
             state->mcuBlocks.push_back({dcReaders[dcTable], acSkippers[acTable], i});
     }
+    state->rowStarts.reserve(std::size_t(std::max(state->layout.mcuRows, 0)) + 1);
+    state->keepRowStart();
     std::unique_ptr<JpegScanParser> parser(new JpegScanParser);
     parser->m_state = std::move(state);
     return parser;
@@ -788,23 +804,24 @@ bool JpegScanParser::parseRow()
         return false;
     }
     ++s.row;
+    s.keepRowStart();
     return true;
 }
 
-std::optional<JpegLowerStream> JpegScanParser::lowerStream() const
+std::optional<JpegLowerStream> JpegScanParser::lowerStream(int firstRow) const
 {
     const State& s = *m_state;
-    const int firstRow = s.row;
-    if (s.failed || firstRow < 1 || firstRow >= s.layout.mcuRows)
+    if (firstRow < 1 || firstRow > s.row || firstRow >= s.layout.mcuRows)
         return std::nullopt;
+    const State::RowStart& start = s.rowStarts[std::size_t(firstRow)];
     // Not where the data ends within the 57 to 64 bits held past the cut.
-    if (s.bits.hitEnd())
+    if (start.bits.hitEnd())
         return std::nullopt;
-    const auto [offset, used] = s.bits.position();
+    const auto [offset, used] = start.bits.position();
     CutPoint cut;
     cut.byte = s.layout.entropyStart + offset;
     cut.bitsUsed = used;
-    cut.predictions = s.predictions;
+    cut.predictions.assign(start.predictions.begin(), start.predictions.begin() + std::ptrdiff_t(s.predictions.size()));
 
     JpegLowerStream lower;
     lower.height = s.layout.height - (firstRow - 1) * s.layout.mcuHeight;
@@ -835,7 +852,7 @@ std::optional<JpegLowerStream> makeLowerStream(
     while (parser->row() < firstRow)
         if (!parser->parseRow())
             return std::nullopt;
-    return parser->lowerStream();
+    return parser->lowerStream(firstRow);
 }
 
 }  // namespace tav

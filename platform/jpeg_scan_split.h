@@ -67,10 +67,11 @@ public:
     bool parseRow();
     // The MCU row the next bit belongs to.
     int row() const;
-    // The picture from MCU row row() (at least 1, below the last) down, after one MCU row of
-    // filler: MCU row 1 of the stream is row row() of the file. Nothing when the tables cannot
-    // code a suitable filler or the parser failed; the caller then decodes the file as one.
-    std::optional<JpegLowerStream> lowerStream() const;
+    // The picture from MCU row `firstRow` (parsed, at least 1, below the last) down, after one
+    // MCU row of filler: MCU row 1 of the stream is row `firstRow` of the file. Nothing when the
+    // tables cannot code a suitable filler or the row was not parsed; the caller then decodes
+    // the file as one.
+    std::optional<JpegLowerStream> lowerStream(int firstRow) const;
 
 private:
     JpegScanParser();

@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
@@ -33,6 +34,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 // jpeglib.h first: it brings the configuration that decides which messages jerror.h declares.
 #include <jpeglib.h>
@@ -316,8 +318,12 @@ namespace {
 
 // Less Huffman-coded data than this is decoded faster than a second thread starts and parses it.
 constexpr std::size_t kSplitMinimumBytes = 64 * 1024;
-// Where JpegSplit::Always cuts, as a share of the MCU rows.
-constexpr double kFixedUpperShare = 0.56;
+// Where JpegSplit::Always cuts, as shares of the MCU rows: the lower thread decodes the rows
+// from the first cut, then those between the two, as it does when it takes rows from the upper
+// one; the upper thread decodes the rows from the last cut and the last rows, as it does when
+// it takes rows from the lower one.
+constexpr std::array<double, 2> kFixedLowerCutShares{2.0 / 3, 1.0 / 3};
+constexpr double kFixedUpperTakesShare = 5.0 / 6;
 
 // The scan as the splitter needs it; nothing unless the file is one interleaved baseline scan
 // (or a single-component one) without restart markers, which is what the splitter handles.
@@ -377,31 +383,46 @@ std::optional<JpegScanLayout> scanLayout(const jpeg_decompress_struct& cinfo, st
     return layout;
 }
 
-// The rows from firstRow() down, decoded on a thread of their own from the lower stream and
-// handed over as they are made. The thread parses the scan row by row and cuts it where the
-// rows left below are as many as the upper session still has to decode above: the two then
-// end together, however fast each runs (a cold cache, the stretch on the upper thread, a busy
-// machine). The upper session reserves the rows it is about to decode, and the cut never falls
-// among them.
-class LowerHalf {
+// The rows from the first cut down, decoded on a thread of their own in parts and handed over
+// as they are made. The thread parses the scan row by row and cuts it where the rows left below
+// are as many as the upper session still has to decode above: the two then end together if
+// both run at the same speed. When they do not (a cold cache, the stretch on the upper thread,
+// a core the host slows down), whichever is done first takes rows from the other, as many as
+// make the two end together at the speeds measured since the part began:
+//  - this thread, done with a part, takes the last rows the upper session has not reserved yet
+//    as a part of its own, and again after that part while one is worth it; the upper session
+//    reserves the rows it is about to decode, and no cut falls among them;
+//  - the upper thread, at the cut with rows still to come, takes the last rows of this
+//    thread's part: it parses on to them and decodes them itself while this thread makes the
+//    rest; this thread claims each batch of rows before it decodes it, and the upper thread
+//    takes none that are claimed.
+class LowerParts {
 public:
-    // `fixedCut`: the MCU row to cut at, or 0 to cut where the two end together.
-    LowerHalf(std::span<const std::uint8_t> file, JpegScanLayout layout, int fixedCut, int denominator, int width,
-        int height)
-        : m_file(file), m_layout(std::move(layout)), m_denominator(denominator),
+    // Cuts fixed for tests: the MCU rows this thread starts its parts at, from the bottom up,
+    // and the row the upper thread takes the rest of the first part from; or nothing to cut
+    // where the two end together.
+    struct FixedCuts {
+        std::vector<int> lowerParts;
+        int upperTakesFrom = 0;  // none when 0
+    };
+
+    LowerParts(std::span<const std::uint8_t> file, JpegScanLayout layout, FixedCuts fixed, int denominator,
+        int width, int height)
+        : m_file(file), m_layout(std::move(layout)), m_fixed(std::move(fixed)), m_denominator(denominator),
           m_rowBytes(std::size_t(width) * 3), m_endRow(height),
           // Made here, not on the thread: its tables are the thread's only allocations before
           // the cut, and there they met this thread's (libjpeg's and the stretch's set-up) at the
           // heap's lock, where a thread that has to wait sleeps (see spin_wait.h).
           m_parser(JpegScanParser::create(m_file, m_layout))
     {
-        if (fixedCut > 0)
-            m_cutRow = fixedCut;
-        m_firstRow.store(fixedCut > 0 ? outputRow(fixedCut) : kNoCut, std::memory_order_release);
+        if (!m_fixed.lowerParts.empty()) {
+            m_cutRow = m_fixed.lowerParts.back();
+            m_firstRow.store(outputRow(m_cutRow), std::memory_order_release);
+        }
         m_thread = std::thread([this] { run(); });
         keepOffCallersCore(m_thread);
     }
-    ~LowerHalf()
+    ~LowerParts()
     {
         m_cancel = true;
         // A thread that is done with this object is let go rather than joined: waiting for
@@ -411,56 +432,250 @@ public:
         else
             m_thread.join();
     }
-    LowerHalf(const LowerHalf&) = delete;
-    LowerHalf& operator=(const LowerHalf&) = delete;
+    LowerParts(const LowerParts&) = delete;
+    LowerParts& operator=(const LowerParts&) = delete;
 
-    // The first row of the lower half; no row while the cut is not made.
+    // The first row the upper session does not decode; no row while the first cut is not made.
     int firstRow() const { return m_firstRow.load(std::memory_order_acquire); }
-    // How many of `count` rows from `y` the upper session may decode: all, reserved, while the
-    // cut is not made; those above the cut once it is.
+    // How many of `count` rows from `y` the upper session may decode: all while the first cut
+    // is not made, those above the last cut once it is; they are then reserved.
     int reserve(int y, int count)
     {
         const std::lock_guard lock(m_mutex);
         if (m_cutRow > 0)
-            return std::max(0, std::min(count, outputRow(m_cutRow) - y));
+            count = std::max(0, std::min(count, outputRow(m_cutRow) - y));
         m_upperReserved = std::max(m_upperReserved, y + count);
         return count;
     }
-    // The rows before this one are made (from firstRow() on).
-    int madeUpTo() const { return m_madeUpTo.load(std::memory_order_acquire); }
+    // Whether this thread has taken rows the upper session would otherwise have decoded: it is
+    // running then, and the rows from firstRow() on are its to make.
+    bool tookOver() const { return m_partCount.load(std::memory_order_acquire) > 1; }
+    // The end of the rows made from `y` on within its part (`y` while it is not made).
+    int madeFrom(int y) const
+    {
+        const int parts = m_partCount.load(std::memory_order_acquire);
+        for (int i = 0; i < parts; ++i) {
+            const Part& part = m_parts[std::size_t(i)];
+            if (y >= part.first.load(std::memory_order_relaxed) && y < part.end.load(std::memory_order_relaxed))
+                return std::max(y, part.madeUpTo.load(std::memory_order_acquire));
+        }
+        return y;
+    }
     bool failed() const { return m_failed.load(std::memory_order_acquire); }
     // Waits until row y is made: true, or false when the thread gave up (the rows are then to
     // be decoded by the caller, as they would have been without the split).
     bool waitFor(int y)
     {
-        // The lower half makes a batch of rows every few tenths of a millisecond.
-        if (spinUntil([&] { return failed() || madeUpTo() > y; }, kSpinBeforeSleep))
-            return madeUpTo() > y;
-        std::unique_lock lock(m_mutex);
-        m_progress.wait(lock, [&] { return failed() || madeUpTo() > y; });
-        return madeUpTo() > y;
+        waitUntil([&] { return failed() || madeFrom(y) > y; });
+        return madeFrom(y) > y;
     }
-    const std::uint8_t* row(int y) const { return &m_pixels[std::size_t(y - firstRow()) * m_rowBytes]; }
+    const std::uint8_t* row(int y) const { return &m_pixels[std::size_t(y) * m_rowBytes]; }
+
+    // Called by the upper thread when it first reaches firstRow(): takes the last rows of this
+    // thread's part and decodes them before it returns, if that ends the two sooner. True when
+    // it took rows (or failed to decode them: failed() then says so).
+    bool shareAtCut()
+    {
+        // Fixed cuts: after this thread's first, which its parse reaches first.
+        if (!m_fixed.lowerParts.empty())
+            waitUntil([&] { return failed() || m_partCount.load(std::memory_order_acquire) > 0; });
+        std::unique_lock parserLock(m_parserMutex);
+        const std::optional<int> from = rowsForUpper();
+        if (!from)
+            return false;
+        // Rows this thread cannot parse it fails at too, and the upper session gives the error.
+        bool parsed = true;
+        while (parsed && m_parser->row() < *from - 1)
+            parsed = m_parser->parseRow();
+        const std::optional<JpegLowerStream> stream =
+            parsed ? m_parser->lowerStream(*from - 1) : std::nullopt;
+        parserLock.unlock();
+        Part* mine = stream ? takeRowsFrom(*from) : nullptr;
+        if (mine && decodePart(*stream, *mine))
+            return true;
+        // Fixed cuts leave the last rows to this thread: without them, none is taken.
+        if (mine || !m_fixed.lowerParts.empty())
+            giveUp();
+        return mine != nullptr;
+    }
 
 private:
+    using Clock = std::chrono::steady_clock;
     static constexpr int kNoCut = std::numeric_limits<int>::max();
     static constexpr std::chrono::microseconds kSpinBeforeSleep{2000};
+    // A part decodes two MCU rows before its first (the filler and the row above), and its
+    // session costs about one more to set up.
+    static constexpr int kPartOverheadRows = 3;
+    // Parsing a row costs about a quarter of decoding it (hot_paths_bench: jpegCutParse
+    // against jpeg1080p_one_thread).
+    static constexpr double kParseCost = 0.25;
+    // Fewer rows than this are not worth a part of their own.
+    static constexpr int kMinPartRows = 4;
+    static constexpr int kMaxParts = 8;
 
-    int outputRow(int mcuRow) const { return mcuRow * m_layout.mcuHeight / m_denominator; }
+    // Output rows from `first` to `end`, made by one thread or the other.
+    struct Part {
+        std::atomic<int> first{0};
+        std::atomic<int> end{0};  // lowered when the upper thread takes the last rows
+        std::atomic<int> madeUpTo{0};
+        int claimedUpTo = 0;  // the rows before this one are being made (under m_mutex)
+    };
+
+    // The lower thread makes a batch of rows every few tenths of a millisecond.
+    template <typename Predicate> void waitUntil(Predicate ready)
+    {
+        if (!spinUntil(ready, kSpinBeforeSleep)) {
+            std::unique_lock lock(m_mutex);
+            m_progress.wait(lock, ready);
+        }
+    }
+
+    int outputRow(int mcuRow) const { return std::min(mcuRow * m_layout.mcuHeight / m_denominator, m_endRow); }
+    // The MCU row that output row y lies in, or the next one if y starts none.
+    int mcuRowAtOrAfter(int y) const { return (y * m_denominator + m_layout.mcuHeight - 1) / m_layout.mcuHeight; }
+    double mcuRows(int outputRows) const { return double(outputRows) * m_denominator / m_layout.mcuHeight; }
+
+    // Adds a part of output rows and returns it (under m_mutex).
+    Part& addPart(int first, int end)
+    {
+        Part& part = m_parts[std::size_t(m_partCount.load(std::memory_order_relaxed))];
+        part.first.store(first, std::memory_order_relaxed);
+        part.end.store(end, std::memory_order_relaxed);
+        part.madeUpTo.store(first, std::memory_order_relaxed);
+        part.claimedUpTo = first;
+        m_partCount.fetch_add(1, std::memory_order_release);
+        return part;
+    }
+    // Adds this thread's part from MCU row `cut` to its latest part (the picture's end at
+    // first, or where the upper thread is to take over) and cuts there (under m_mutex).
+    Part& addLowerPart(int cut)
+    {
+        const int end = m_lowerPart ? m_lowerPart->first.load(std::memory_order_relaxed)
+            : m_fixed.upperTakesFrom > 0 ? outputRow(m_fixed.upperTakesFrom) : m_endRow;
+        m_lowerPart = &addPart(outputRow(cut), end);
+        ++m_lowerParts;
+        m_progress.notify_all();
+        // Fixed cuts hold the upper session at the last from the start.
+        if (m_fixed.lowerParts.empty()) {
+            m_cutRow = cut;
+            m_firstRow.store(outputRow(cut), std::memory_order_release);
+        }
+        m_partStart = Clock::now();
+        m_upperAtPartStart = m_upperReserved;
+        return *m_lowerPart;
+    }
 
     // Cuts at MCU row `cut` if the upper session has reserved no row from it on and has as
-    // many rows left to decode above it as the lower half below it (and the row above it).
-    bool tryCut(int cut)
+    // many rows left to decode above it as this thread below it (and the row above it).
+    Part* tryFirstCut(int cut)
     {
         const std::lock_guard lock(m_mutex);
-        if (m_cutRow > 0)
-            return cut == m_cutRow;
-        const int upperMcuRow = (m_upperReserved * m_denominator + m_layout.mcuHeight - 1) / m_layout.mcuHeight;
-        if (cut < upperMcuRow || cut - upperMcuRow < m_layout.mcuRows - cut + 1)
-            return false;
-        m_cutRow = cut;
-        m_firstRow.store(outputRow(cut), std::memory_order_release);
-        return true;
+        if (!m_fixed.lowerParts.empty()) {
+            if (cut != m_fixed.lowerParts.front())
+                return nullptr;
+        } else {
+            const int upperMcuRow = mcuRowAtOrAfter(m_upperReserved);
+            if (cut < upperMcuRow || cut - upperMcuRow < m_layout.mcuRows - cut + 1)
+                return nullptr;
+        }
+        return &addLowerPart(cut);
+    }
+
+    // Rows per second of the upper session and of this thread, since the part began (under
+    // m_mutex); nothing before either has shown its pace.
+    std::optional<std::pair<double, double>> speeds(const Part& part) const
+    {
+        const double seconds = std::chrono::duration<double>(Clock::now() - m_partStart).count();
+        const int made = part.madeUpTo.load(std::memory_order_relaxed) - part.first.load(std::memory_order_relaxed);
+        if (seconds <= 0 || made <= 0)
+            return std::nullopt;
+        return std::pair{mcuRows(m_upperReserved - m_upperAtPartStart) / seconds,
+            (mcuRows(made) + kPartOverheadRows) / seconds};
+    }
+
+    // Where this thread's next part starts, taken from the upper session's rows; nothing when
+    // no part is worth making.
+    std::optional<int> nextLowerCut(const Part& done)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_fixed.lowerParts.empty()) {
+            return m_lowerParts < int(m_fixed.lowerParts.size())
+                ? std::optional(m_fixed.lowerParts[std::size_t(m_lowerParts)])
+                : std::nullopt;
+        }
+        const int upperLeft = m_cutRow - mcuRowAtOrAfter(m_upperReserved);
+        const auto pace = speeds(done);
+        if (upperLeft < kMinPartRows || !pace)
+            return std::nullopt;
+        const auto [upperSpeed, lowerSpeed] = *pace;
+        // Both end together: (overhead + taken) / lowerSpeed = (upperLeft - taken) / upperSpeed.
+        const int taken =
+            int((lowerSpeed * upperLeft - upperSpeed * kPartOverheadRows) / (lowerSpeed + upperSpeed));
+        if (taken < kMinPartRows || m_cutRow - taken < 2)
+            return std::nullopt;
+        return m_cutRow - taken;
+    }
+
+    // Cuts at MCU row `cut` if the upper session has reserved no row from it on yet.
+    Part* tryCutAbove(int cut)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (cut < mcuRowAtOrAfter(m_upperReserved) || m_failed.load(std::memory_order_relaxed) ||
+            m_partCount.load(std::memory_order_relaxed) == kMaxParts)
+            return nullptr;
+        return &addLowerPart(cut);
+    }
+
+    // The MCU row from which the upper thread is to take the rest of this thread's latest part
+    // (with m_parserMutex held); nothing when that would not end the two sooner.
+    std::optional<int> rowsForUpper()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_fixed.lowerParts.empty())
+            return m_fixed.upperTakesFrom > 0 ? std::optional(m_fixed.upperTakesFrom) : std::nullopt;
+        if (!m_lowerPart || m_failed.load(std::memory_order_relaxed))
+            return std::nullopt;
+        const Part& part = *m_lowerPart;
+        const auto pace = speeds(part);
+        if (!pace)
+            return std::nullopt;
+        const auto [upperSpeed, lowerSpeed] = *pace;
+        const int claimed = mcuRowAtOrAfter(part.claimedUpTo);
+        const int end = mcuRowAtOrAfter(part.end.load(std::memory_order_relaxed));
+        const int parsed = m_parser->row();
+        // The rows taken that end the two soonest: the upper thread parses on to them, starts a
+        // session and decodes them while this thread makes the rest.
+        const auto finish = [&](int taken) {
+            if (taken == 0)
+                return (end - claimed) / lowerSpeed;
+            const int toParse = std::max(0, end - taken - 1 - parsed);
+            const double upper = (kParseCost * toParse + kPartOverheadRows + taken) / upperSpeed;
+            return std::max(upper, (end - claimed - taken) / lowerSpeed);
+        };
+        int best = 0;
+        for (int taken = kMinPartRows; taken <= end - claimed && end - taken >= 2; ++taken)
+            if (finish(taken) < finish(best))
+                best = taken;
+        if (best == 0)
+            return std::nullopt;
+        return end - best;
+    }
+
+    // Takes this thread's latest part's rows from MCU row `from` on for the upper thread, if
+    // this thread has not begun on them; the upper thread's part, or nothing.
+    Part* takeRowsFrom(int from)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_lowerPart || m_partCount.load(std::memory_order_relaxed) == kMaxParts ||
+            m_failed.load(std::memory_order_relaxed))
+            return nullptr;
+        Part& lower = *m_lowerPart;
+        const int first = outputRow(from);
+        const int end = m_fixed.lowerParts.empty() ? lower.end.load(std::memory_order_relaxed) : m_endRow;
+        if (lower.claimedUpTo > first || first >= end)
+            return nullptr;
+        lower.end.store(std::min(first, lower.end.load(std::memory_order_relaxed)), std::memory_order_relaxed);
+        return &addPart(first, end);
     }
 
     void run()
@@ -470,79 +685,125 @@ private:
             decoded = decode();
         } catch (...) {  // no memory: the caller decodes the rows
         }
-        if (!decoded) {
-            const std::lock_guard lock(m_mutex);
-            m_failed.store(true, std::memory_order_release);
-            m_progress.notify_all();
-        }
+        if (!decoded)
+            giveUp();
         m_done.store(true, std::memory_order_release);  // the last use of this object
+    }
+
+    // The rows not handed over yet are the upper session's to decode.
+    void giveUp()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_failed.store(true, std::memory_order_release);
+        m_progress.notify_all();
     }
 
     bool decode()
     {
-        // The stream starts one MCU row above the cut: a row of filler, then the row above,
-        // which gives the rows below it whatever context smooth upsampling reads.
-        JpegScanParser* parser = m_parser.get();
-        if (!parser)
+        // A part's stream starts one MCU row above its first: a row of filler, then the row
+        // above, which gives the rows below it whatever context smooth upsampling reads.
+        if (!m_parser)
             return false;
-        while (parser->row() < 1 || !tryCut(parser->row() + 1)) {
-            if (m_cancel || parser->row() + 2 >= m_layout.mcuRows || !parser->parseRow())
-                return false;
+        // Before the cut: the upper thread may decode into it from then on.
+        m_pixels.resize(std::size_t(m_endRow) * m_rowBytes);
+        std::optional<JpegLowerStream> stream;
+        Part* part = nullptr;
+        {
+            const std::lock_guard parserLock(m_parserMutex);
+            while (m_parser->row() < 1 || !(part = tryFirstCut(m_parser->row() + 1))) {
+                if (m_cancel || m_parser->row() + 2 >= m_layout.mcuRows || !m_parser->parseRow())
+                    return false;
+            }
+            stream = m_parser->lowerStream(m_parser->row());
         }
-        const std::optional<JpegLowerStream> stream = parser->lowerStream();
-        if (!stream || m_cancel)
-            return false;
+        while (stream) {
+            if (!decodePart(*stream, *part))
+                return false;
+            const std::optional<int> next = nextLowerCut(*part);
+            if (!next)
+                return true;
+            // Made before the cut, which then cannot fail: once cut, the rows are this thread's.
+            // Fixed cuts hold the upper session above the rows, which must then be made.
+            const std::lock_guard parserLock(m_parserMutex);
+            stream = m_parser->lowerStream(*next - 1);
+            if (!stream || m_cancel || !(part = tryCutAbove(*next)))
+                return m_fixed.lowerParts.empty();
+        }
+        return false;
+    }
+
+    // Decodes the part's rows from `stream`, a batch at a time, each claimed before it is made.
+    bool decodePart(const JpegLowerStream& stream, Part& part)
+    {
         TwoPieceSource source;  // declared before the session that reads it
-        source.second = m_file.subspan(stream->tailOffset);
+        source.second = m_file.subspan(stream.tailOffset);
         Session session;
         JSAMPARRAY cmykRow = nullptr;
-        if (!readHeader(session, stream->head.data(), stream->head.size(), &source) ||
+        if (!readHeader(session, stream.head.data(), stream.head.size(), &source) ||
             !startScaled(session, m_denominator, cmykRow) || cmykRow ||
             std::size_t(session.m_cinfo.output_width) * 3 != m_rowBytes)
             return false;
         const int skipped = 2 * m_layout.mcuHeight / m_denominator;
-        const int first = firstRow();
-        const int rows = m_endRow - first;
-        if (int(session.m_cinfo.output_height) != skipped + rows)
+        const int first = part.first.load(std::memory_order_relaxed);
+        if (int(session.m_cinfo.output_height) != skipped + m_endRow - first)
             return false;
         std::vector<std::uint8_t> scratch(m_rowBytes);
         std::uint8_t* scratchRow = scratch.data();
         for (int y = 0; y < skipped; ++y)
             if (!readRows(session, &scratchRow, 1, nullptr))
                 return false;
-        m_pixels.resize(std::size_t(rows) * m_rowBytes);
         constexpr int kRowsAtOnce = 16;
         std::array<std::uint8_t*, kRowsAtOnce> batch{};
-        for (int y = 0; y < rows; y += kRowsAtOnce) {
+        int y = first;
+        int count = claim(part, y, kRowsAtOnce);
+        while (count > 0) {
             if (m_cancel)
                 return false;
-            const int count = std::min(kRowsAtOnce, rows - y);
             for (int i = 0; i < count; ++i)
                 batch[std::size_t(i)] = &m_pixels[std::size_t(y + i) * m_rowBytes];
             if (!readRows(session, batch.data(), count, nullptr))
                 return false;
             const std::lock_guard lock(m_mutex);
-            m_madeUpTo.store(first + y + count, std::memory_order_release);
+            y += count;
+            part.madeUpTo.store(y, std::memory_order_release);
             m_progress.notify_all();
+            count = std::min(kRowsAtOnce, part.end.load(std::memory_order_relaxed) - y);
+            part.claimedUpTo = y + std::max(count, 0);
         }
         return true;
     }
 
+    int claim(Part& part, int y, int count)
+    {
+        const std::lock_guard lock(m_mutex);
+        count = std::min(count, part.end.load(std::memory_order_relaxed) - y);
+        part.claimedUpTo = y + std::max(count, 0);
+        return count;
+    }
+
     const std::span<const std::uint8_t> m_file;
     const JpegScanLayout m_layout;
+    const FixedCuts m_fixed;
     const int m_denominator;
     const std::size_t m_rowBytes;
     const int m_endRow;
     const std::unique_ptr<JpegScanParser> m_parser;  // null for tables it cannot parse with
-    UninitialisedBytes m_pixels;
+    std::mutex m_parserMutex;  // held by whichever thread parses or makes a stream
+    UninitialisedBytes m_pixels;  // of the whole picture; only the parts' rows are touched
+    std::array<Part, kMaxParts> m_parts;
+    std::atomic<int> m_partCount{0};
     std::atomic<bool> m_cancel{false};
     std::atomic<int> m_firstRow{kNoCut};
-    std::atomic<int> m_madeUpTo{0};
     std::atomic<bool> m_failed{false};
     std::atomic<bool> m_done{false};  // the thread no longer touches this object
     std::mutex m_mutex;
-    int m_cutRow = 0;          // MCU row; 0 until the cut is made (under m_mutex)
-    int m_upperReserved = 0;   // the upper session's rows before this one are taken (under m_mutex)
+    // Under m_mutex:
+    int m_cutRow = 0;           // MCU row the upper session stops at; 0 until the first cut
+    int m_upperReserved = 0;    // the upper session's rows before this one are taken
+    Part* m_lowerPart = nullptr;    // this thread's latest part
+    int m_lowerParts = 0;           // how many it made
+    Clock::time_point m_partStart;  // of its latest part
+    int m_upperAtPartStart = 0;     // m_upperReserved then
     std::condition_variable m_progress;
     std::thread m_thread;  // last: started once everything it uses exists
 };
@@ -563,9 +824,10 @@ struct JpegRowDecoder::State {
     JSAMPARRAY cmykRow = nullptr;
     int nextRow = 0;     // the next row handed out
     int sessionRow = 0;  // the next row of this thread's session
-    std::unique_ptr<LowerHalf> lower;
-    bool lowerTakenOver = false;  // the rows from the lower half's first on come from it
+    std::unique_ptr<LowerParts> lower;
+    bool lowerTakenOver = false;  // the rows from the lower thread's first on come from it
     bool waitForLower = false;    // take them from it even when this thread is ahead
+    bool sharedAtCut = false;     // this thread has offered to take the last of them
 };
 
 JpegRowDecoder::JpegRowDecoder() = default;
@@ -589,7 +851,7 @@ std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(
     const int expectedWidth = (decoder->m_pictureWidth + decoder->m_denominator - 1) / decoder->m_denominator;
     const int expectedHeight = (decoder->m_pictureHeight + decoder->m_denominator - 1) / decoder->m_denominator;
 
-    // The lower half's thread starts first, so that its start-up overlaps this session's.
+    // The lower thread starts first, so that its start-up overlaps this session's.
     std::optional<JpegScanLayout> layout;
     if (split != JpegSplit::Never && session.m_cinfo.out_color_space != JCS_CMYK)
         layout = scanLayout(session.m_cinfo, state.file);
@@ -598,15 +860,25 @@ std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(
             state.file.size() - layout->entropyStart >= kSplitMinimumBytes);
     // The lower stream starts one MCU row above its first row wanted, and not at the top.
     if (layout && layout->mcuRows >= 3 && worthIt) {
-        // Tests cut where they can be sure of a lower half: at a fixed row, the rows above it
-        // waiting for it.
-        const int fixedCut = split == JpegSplit::Always
-            ? std::clamp(int(layout->mcuRows * kFixedUpperShare + 0.5), 2, layout->mcuRows - 1)
-            : 0;
+        // Tests cut where they can be sure of a lower thread: at fixed rows, the rows above
+        // the cuts waiting for it, and the upper thread takes the last rows at a fixed row.
+        LowerParts::FixedCuts fixed;
+        if (split == JpegSplit::Always) {
+            const auto rowAt = [&](double share) {
+                return std::clamp(int(layout->mcuRows * share + 0.5), 2, layout->mcuRows - 1);
+            };
+            for (const double share : kFixedLowerCutShares) {
+                const int cut = rowAt(share);
+                if (fixed.lowerParts.empty() || cut < fixed.lowerParts.back())
+                    fixed.lowerParts.push_back(cut);
+            }
+            if (rowAt(kFixedUpperTakesShare) > fixed.lowerParts.front())
+                fixed.upperTakesFrom = rowAt(kFixedUpperTakesShare);
+        }
         state.waitForLower = split == JpegSplit::Always;
         try {
-            state.lower = std::make_unique<LowerHalf>(
-                state.file, std::move(*layout), fixedCut, decoder->m_denominator, expectedWidth, expectedHeight);
+            state.lower = std::make_unique<LowerParts>(state.file, std::move(*layout), std::move(fixed),
+                decoder->m_denominator, expectedWidth, expectedHeight);
         } catch (const std::system_error&) {
             // No thread to be had (a process limit): this one decodes every row.
         }
@@ -629,15 +901,20 @@ void JpegRowDecoder::read(std::uint8_t* const* rows, int count)
     const std::size_t rowBytes = std::size_t(m_width) * 3;
     int done = 0;
     while (done < count) {
-        LowerHalf* lower = state.lower.get();
+        LowerParts* lower = state.lower.get();
         if (lower && state.nextRow >= lower->firstRow()) {
-            // The lower half takes over once it is ahead of this thread; until then (its
-            // thread may not even run, on a busy machine) this thread decodes on by itself.
+            // The lower thread takes over once it is ahead of this thread or has taken rows
+            // from it; until then (it may not even run, on a busy machine) this thread decodes
+            // on by itself.
+            if (!state.sharedAtCut) {
+                state.sharedAtCut = true;
+                state.lowerTakenOver = lower->shareAtCut();
+            }
             if (!state.lowerTakenOver && !lower->failed() &&
-                (state.waitForLower || lower->madeUpTo() > state.nextRow))
+                (state.waitForLower || lower->tookOver() || lower->madeFrom(state.nextRow) > state.nextRow))
                 state.lowerTakenOver = true;
             if (state.lowerTakenOver && lower->waitFor(state.nextRow)) {
-                const int end = std::min(lower->madeUpTo(), state.nextRow + count - done);
+                const int end = std::min(lower->madeFrom(state.nextRow), state.nextRow + count - done);
                 for (; state.nextRow < end; ++done, ++state.nextRow)
                     std::memcpy(rows[done], lower->row(state.nextRow), rowBytes);
                 continue;
@@ -649,7 +926,7 @@ void JpegRowDecoder::read(std::uint8_t* const* rows, int count)
             }
         }
         // This thread's own session, first brought up to the row wanted (it stood still while
-        // a lower half that then gave up handed out rows).
+        // a lower thread that then gave up handed out rows).
         std::vector<std::uint8_t> skipped;
         while (state.sessionRow < state.nextRow) {
             skipped.resize(rowBytes);

@@ -103,11 +103,21 @@ TEST_P(SplittableJpeg, EveryLowerStreamDecodesToTheWholeFilesRows)
     const Bytes whole = turboDecode(file, TJPF_BGR, 3, width, height);
     const std::size_t rowBytes = std::size_t(width) * 3;
     ASSERT_GE(layout->mcuRows, 8);
+    // One parser that has gone on to the last row makes the stream of every row it passed, as a
+    // parser that stopped there does.
+    const std::unique_ptr<JpegScanParser> parser = JpegScanParser::create(file, *layout);
+    ASSERT_TRUE(parser);
+    while (parser->row() < layout->mcuRows - 1)
+        ASSERT_TRUE(parser->parseRow());
     // Every cut that leaves a row below the one under the filler.
     for (int firstRow = 1; firstRow < layout->mcuRows - 1; ++firstRow) {
         SCOPED_TRACE("first MCU row " + std::to_string(firstRow));
         const std::optional<JpegLowerStream> lower = makeLowerStream(file, *layout, firstRow);
         ASSERT_TRUE(lower);
+        const std::optional<JpegLowerStream> later = parser->lowerStream(firstRow);
+        ASSERT_TRUE(later);
+        EXPECT_TRUE(later->head == lower->head);
+        EXPECT_EQ(later->tailOffset, lower->tailOffset);
         Bytes stream = lower->head;
         stream.insert(stream.end(), file.begin() + std::ptrdiff_t(lower->tailOffset), file.end());
         int lowerWidth = 0, lowerHeight = 0;
