@@ -16,6 +16,7 @@
 #include "picture.h"
 
 #include "jpeg_scan_split.h"
+#include "row_sharing.h"
 #include "spin_wait.h"
 #include "thread_placement.h"
 #include "usable_cores.h"
@@ -503,14 +504,6 @@ private:
     using Clock = std::chrono::steady_clock;
     static constexpr int kNoCut = std::numeric_limits<int>::max();
     static constexpr std::chrono::microseconds kSpinBeforeSleep{2000};
-    // A part decodes two MCU rows before its first (the filler and the row above), and its
-    // session costs about one more to set up.
-    static constexpr int kPartOverheadRows = 3;
-    // Parsing a row costs about a quarter of decoding it (hot_paths_bench: jpegCutParse
-    // against jpeg1080p_one_thread).
-    static constexpr double kParseCost = 0.25;
-    // Fewer rows than this are not worth a part of their own.
-    static constexpr int kMinPartRows = 4;
     static constexpr int kMaxParts = 8;
 
     // Output rows from `first` to `end`, made by one thread or the other.
@@ -581,16 +574,15 @@ private:
         return &addLowerPart(cut);
     }
 
-    // Rows per second of the upper session and of this thread, since the part began (under
-    // m_mutex); nothing before either has shown its pace.
-    std::optional<std::pair<double, double>> speeds(const Part& part) const
+    // MCU rows per second of the upper session and of this thread since the part began (under
+    // m_mutex); none for a thread that has made none.
+    RowSpeeds speeds(const Part& part) const
     {
         const double seconds = std::chrono::duration<double>(Clock::now() - m_partStart).count();
         const int made = part.madeUpTo.load(std::memory_order_relaxed) - part.first.load(std::memory_order_relaxed);
         if (seconds <= 0 || made <= 0)
-            return std::nullopt;
-        return std::pair{mcuRows(m_upperReserved - m_upperAtPartStart) / seconds,
-            (mcuRows(made) + kPartOverheadRows) / seconds};
+            return {};
+        return {mcuRows(m_upperReserved - m_upperAtPartStart) / seconds, (mcuRows(made) + kPartOverheadRows) / seconds};
     }
 
     // Where this thread's next part starts, taken from the upper session's rows; nothing when
@@ -603,17 +595,9 @@ private:
                 ? std::optional(m_fixed.lowerParts[std::size_t(m_lowerParts)])
                 : std::nullopt;
         }
-        const int upperLeft = m_cutRow - mcuRowAtOrAfter(m_upperReserved);
-        const auto pace = speeds(done);
-        if (upperLeft < kMinPartRows || !pace)
-            return std::nullopt;
-        const auto [upperSpeed, lowerSpeed] = *pace;
-        // Both end together: (overhead + taken) / lowerSpeed = (upperLeft - taken) / upperSpeed.
-        const int taken =
-            int((lowerSpeed * upperLeft - upperSpeed * kPartOverheadRows) / (lowerSpeed + upperSpeed));
-        if (taken < kMinPartRows || m_cutRow - taken < 2)
-            return std::nullopt;
-        return m_cutRow - taken;
+        // A part's stream starts a row above it, and not at the top.
+        const int taken = rowsForLowerThread(speeds(done), m_cutRow - mcuRowAtOrAfter(m_upperReserved), m_cutRow - 2);
+        return taken > 0 ? std::optional(m_cutRow - taken) : std::nullopt;
     }
 
     // Cuts at MCU row `cut` if the upper session has reserved no row from it on yet.
@@ -636,29 +620,11 @@ private:
         if (!m_lowerPart || m_failed.load(std::memory_order_relaxed))
             return std::nullopt;
         const Part& part = *m_lowerPart;
-        const auto pace = speeds(part);
-        if (!pace)
-            return std::nullopt;
-        const auto [upperSpeed, lowerSpeed] = *pace;
-        const int claimed = mcuRowAtOrAfter(part.claimedUpTo);
         const int end = mcuRowAtOrAfter(part.end.load(std::memory_order_relaxed));
-        const int parsed = m_parser->row();
-        // The rows taken that end the two soonest: the upper thread parses on to them, starts a
-        // session and decodes them while this thread makes the rest.
-        const auto finish = [&](int taken) {
-            if (taken == 0)
-                return (end - claimed) / lowerSpeed;
-            const int toParse = std::max(0, end - taken - 1 - parsed);
-            const double upper = (kParseCost * toParse + kPartOverheadRows + taken) / upperSpeed;
-            return std::max(upper, (end - claimed - taken) / lowerSpeed);
-        };
-        int best = 0;
-        for (int taken = kMinPartRows; taken <= end - claimed && end - taken >= 2; ++taken)
-            if (finish(taken) < finish(best))
-                best = taken;
-        if (best == 0)
-            return std::nullopt;
-        return end - best;
+        // The parser stands at the row above its next; a part's stream starts a row above it.
+        const int taken = rowsForUpperThread(speeds(part), end - mcuRowAtOrAfter(part.claimedUpTo),
+            end - 1 - m_parser->row(), end - 2);
+        return taken > 0 ? std::optional(end - taken) : std::nullopt;
     }
 
     // Takes this thread's latest part's rows from MCU row `from` on for the upper thread, if
