@@ -480,6 +480,8 @@ public:
         // Fixed cuts: after this thread's first, which its parse reaches first.
         if (!m_fixed.lowerParts.empty())
             waitUntil([&] { return failed() || m_partCount.load(std::memory_order_acquire) > 0; });
+        if (!m_parser || failed())
+            return false;
         std::unique_lock parserLock(m_parserMutex);
         const std::optional<int> from = rowsForUpper();
         if (!from)
