@@ -74,10 +74,18 @@ std::unique_ptr<DIBSection> DIBSection::create(const BITMAPINFO& bmi)
     if (!dib->init(bmi, -1))
         return nullptr;
     // The platform hands out zeroed pixel memory. Large zero pages are mapped lazily, and a large
-    // bitmap gets memory aligned for huge pages, whose first touch costs far less.
-    dib->m_memory = dib->sizeImage() >= kLargeBitmapBytes
-        ? static_cast<std::uint8_t*>(allocateLarge(dib->sizeImage()))
-        : static_cast<std::uint8_t*>(std::calloc(std::max<std::size_t>(dib->sizeImage(), 1), 1));
+    // bitmap gets memory aligned for huge pages, whose first touch costs far less; a middling
+    // one takes a block freed earlier in the run when there is one, whose pages are mapped in.
+    const std::size_t bytes = dib->sizeImage();
+    void* memory = nullptr;
+    if (bytes >= kLargeBitmapBytes) {
+        memory = allocateLarge(bytes);
+    } else if (bytes >= kPrefaultBytes && (memory = reuseLarge(bytes))) {
+        std::memset(memory, 0, bytes);
+    } else {
+        memory = std::calloc(std::max<std::size_t>(bytes, 1), 1);
+    }
+    dib->m_memory = static_cast<std::uint8_t*>(memory);
     if (!dib->m_memory)
         return nullptr;
     dib->m_owned = true;
@@ -105,12 +113,8 @@ DIBSection::~DIBSection()
     // dangling one.
     if (m_selectedIn)
         SelectObject(m_selectedIn, stockBitmap());
-    if (m_owned) {
-        if (sizeImage() >= kLargeBitmapBytes)
-            freeLarge(m_memory, sizeImage());
-        else
-            std::free(m_memory);
-    }
+    if (m_owned && !freeLarge(m_memory))
+        std::free(m_memory);
 }
 
 std::unique_ptr<DIBSection> CreateDIBSection(HDC, const BITMAPINFO* pbmi, unsigned usage, void** ppvBits)
