@@ -13,11 +13,9 @@ namespace tav {
 
 namespace {
 
-// From this size on a bitmap's memory is mapped on its own, aligned for huge pages: its first
-// touch costs one fault that clears 2 MB (about 0.1 ms here) instead of one of about 10 us for
-// each 4 KB page. The startup logo's surface (150 KB) is above it: the whole logo run 10.13 ->
-// 10.04 ms, the season-3 one 78.6 -> 74.1 ms; 2 MB of resident memory for each such bitmap.
-constexpr std::size_t kLargeBitmapBytes = std::size_t(128) << 10;
+// From this size on a bitmap's memory is mapped on its own, aligned for huge pages; a smaller
+// one comes from the heap, which sits on huge pages too (heap_setup.h).
+constexpr std::size_t kLargeBitmapBytes = kOwnMappingBytes;
 
 bool supportedBitCount(int bits)
 {
@@ -73,19 +71,10 @@ std::unique_ptr<DIBSection> DIBSection::create(const BITMAPINFO& bmi)
     std::unique_ptr<DIBSection> dib(new DIBSection);
     if (!dib->init(bmi, -1))
         return nullptr;
-    // The platform hands out zeroed pixel memory. Large zero pages are mapped lazily, and a large
-    // bitmap gets memory aligned for huge pages, whose first touch costs far less; a middling
-    // one takes a block freed earlier in the run when there is one, whose pages are mapped in.
-    const std::size_t bytes = dib->sizeImage();
-    void* memory = nullptr;
-    if (bytes >= kLargeBitmapBytes) {
-        memory = allocateLarge(bytes);
-    } else if (bytes >= kPrefaultBytes && (memory = reuseLarge(bytes))) {
-        std::memset(memory, 0, bytes);
-    } else {
-        memory = std::calloc(std::max<std::size_t>(bytes, 1), 1);
-    }
-    dib->m_memory = static_cast<std::uint8_t*>(memory);
+    // The platform hands out zeroed pixel memory. Large zero pages are mapped lazily.
+    dib->m_memory = dib->sizeImage() >= kLargeBitmapBytes
+        ? static_cast<std::uint8_t*>(allocateLarge(dib->sizeImage()))
+        : static_cast<std::uint8_t*>(std::calloc(std::max<std::size_t>(dib->sizeImage(), 1), 1));
     if (!dib->m_memory)
         return nullptr;
     dib->m_owned = true;
@@ -113,8 +102,12 @@ DIBSection::~DIBSection()
     // dangling one.
     if (m_selectedIn)
         SelectObject(m_selectedIn, stockBitmap());
-    if (m_owned && !freeLarge(m_memory))
-        std::free(m_memory);
+    if (m_owned) {
+        if (sizeImage() >= kLargeBitmapBytes)
+            freeLarge(m_memory, sizeImage());
+        else
+            std::free(m_memory);
+    }
 }
 
 std::unique_ptr<DIBSection> CreateDIBSection(HDC, const BITMAPINFO* pbmi, unsigned usage, void** ppvBits)

@@ -3,8 +3,8 @@
 // pages make that one fault per 2 MB, which measured 30 to 50 times faster. Three tools:
 //  - adviseHugePages asks for them on memory already allocated (vectors, malloc'd blocks) before
 //    it is first touched; the 2 MB-aligned spans inside it get huge pages;
-//  - allocateLarge maps memory aligned to 2 MB for the whole of it (DIB sections), and keeps
-//    a few freed blocks for the next ones;
+//  - allocateLarge maps memory aligned to 2 MB for the whole of it (blocks of kOwnMappingBytes
+//    and more);
 //  - prefaultPages maps in the 4 KB pages of a smaller block about to be written in full, in
 //    one system call instead of a fault per page.
 // UninitialisedAllocator gives vectors the last two.
@@ -71,29 +71,54 @@ inline void prefaultPages(void* memory, std::size_t bytes)
 #endif
 }
 
-// Large blocks: memory of `bytes` (rounded up to whole huge pages), aligned to 2 MB, with huge
-// pages asked for; null when it cannot be had. Pages never touched cost nothing.
-//
-// A freed block of one huge page is kept for the next block or array of the run that fits in
-// it, rather than given back: its pages are mapped in already, and a fresh page costs a fault
-// (about 10 us per 4 KB here, and at times milliseconds for a 2 MB page the host has to back
-// anew). The startup logo's encoder takes its arrays and surface from the blocks the decoder
-// freed: 30 page faults and 0.3 to 0.4 ms less. Nothing is mapped while blocks lie kept: a
-// block that no kept one holds gives them back first.
-enum class LargeContents { Zeroed, AsLeft };
-void* allocateLarge(std::size_t bytes, LargeContents contents = LargeContents::Zeroed);
-// A kept block for `bytes`, its contents as left, or null when none is kept or `bytes` is more
-// than one holds: for smaller arrays, which are not worth a fresh block of their own.
-void* reuseLarge(std::size_t bytes);
-// Frees a block of allocateLarge or reuseLarge. False, with nothing done, for memory that is
-// not one (null included).
-bool freeLarge(void* memory);
+// Zeroed memory of `bytes` (rounded up to whole huge pages), aligned to 2 MB, with huge pages
+// asked for; null when it cannot be had. Pages never touched cost nothing. Free with freeLarge.
+inline void* allocateLarge(std::size_t bytes)
+{
+    const std::size_t size = (bytes + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
+    if (size < bytes)
+        return nullptr;
+    // Linux aligns a mapping of whole huge pages by itself (since 6.7); where it did not, the
+    // memory is mapped again with room to spare and trimmed to the aligned part. Each trim is a
+    // system call of tens of microseconds here.
+    void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
+        return nullptr;
+    auto aligned = reinterpret_cast<std::uintptr_t>(memory);
+    if ((aligned & (kHugePageBytes - 1)) != 0) {
+        ::munmap(memory, size);
+        void* raw = ::mmap(nullptr, size + kHugePageBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (raw == MAP_FAILED)
+            return nullptr;
+        const auto start = reinterpret_cast<std::uintptr_t>(raw);
+        aligned = (start + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
+        if (aligned > start)
+            ::munmap(raw, aligned - start);
+        const std::uintptr_t tail = start + size + kHugePageBytes - (aligned + size);
+        if (tail > 0)
+            ::munmap(reinterpret_cast<void*>(aligned + size), tail);
+    }
+#ifdef MADV_HUGEPAGE
+    ::madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+#endif
+    return reinterpret_cast<void*>(aligned);
+}
+
+inline void freeLarge(void* memory, std::size_t bytes)
+{
+    if (memory)
+        ::munmap(memory, (bytes + kHugePageBytes - 1) & ~(kHugePageBytes - 1));
+}
+
+// From this size on a block gets a mapping of its own (allocateLarge); smaller ones come from
+// the heap, which the programs set up to sit on huge pages too and to keep what is freed for the
+// next block (heap_setup.h).
+inline constexpr std::size_t kOwnMappingBytes = std::size_t(4) << 20;
 
 // An allocator for vectors whose every element is written before it is read (coefficient
 // arrays, file contents, decoded rows): resize leaves new elements as the memory holds them, so
-// fresh memory is not touched twice; a large vector gets memory aligned for huge pages, a
-// smaller one has its pages mapped in at once.
-inline constexpr std::size_t kLargeArrayBytes = std::size_t(256) << 10;
+// fresh memory is not touched twice; a large vector gets a mapping of its own, a smaller one has
+// its pages mapped in at once.
 template <typename T> struct UninitialisedAllocator : std::allocator<T> {
     template <typename U> struct rebind {
         using other = UninitialisedAllocator<U>;
@@ -103,24 +128,23 @@ template <typename T> struct UninitialisedAllocator : std::allocator<T> {
 
     T* allocate(std::size_t n)
     {
-        if (n * sizeof(T) >= kPrefaultBytes && n * sizeof(T) < kLargeArrayBytes)
-            if (void* memory = reuseLarge(n * sizeof(T)))
-                return static_cast<T*>(memory);
-        if (n * sizeof(T) < kLargeArrayBytes) {
+        if (n * sizeof(T) < kOwnMappingBytes) {
             T* memory = std::allocator<T>::allocate(n);
             prefaultPages(memory, n * sizeof(T));
             return memory;
         }
         if (n > std::numeric_limits<std::size_t>::max() / sizeof(T))
             throw std::bad_array_new_length();
-        if (void* memory = allocateLarge(n * sizeof(T), LargeContents::AsLeft))
+        if (void* memory = allocateLarge(n * sizeof(T)))
             return static_cast<T*>(memory);
         throw std::bad_alloc();
     }
     void deallocate(T* p, std::size_t n)
     {
-        if (n * sizeof(T) < kPrefaultBytes || !freeLarge(p))
+        if (n * sizeof(T) < kOwnMappingBytes)
             std::allocator<T>::deallocate(p, n);
+        else
+            freeLarge(p, n * sizeof(T));
     }
     template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
     template <typename U, typename... Args> void construct(U* p, Args&&... args)
