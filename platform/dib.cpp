@@ -13,10 +13,6 @@ namespace tav {
 
 namespace {
 
-// From this size on a bitmap's memory is mapped on its own, aligned for huge pages; a smaller
-// one comes from the heap, which sits on huge pages too (heap_setup.h).
-constexpr std::size_t kLargeBitmapBytes = kOwnMappingBytes;
-
 bool supportedBitCount(int bits)
 {
     return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
@@ -71,8 +67,9 @@ std::unique_ptr<DIBSection> DIBSection::create(const BITMAPINFO& bmi)
     std::unique_ptr<DIBSection> dib(new DIBSection);
     if (!dib->init(bmi, -1))
         return nullptr;
-    // The platform hands out zeroed pixel memory. Large zero pages are mapped lazily.
-    dib->m_memory = dib->sizeImage() >= kLargeBitmapBytes
+    // The platform hands out zeroed pixel memory. A large bitmap gets a mapping of its own, whose
+    // zero pages come as they are touched.
+    dib->m_memory = dib->sizeImage() >= kOwnMappingBytes
         ? static_cast<std::uint8_t*>(allocateLarge(dib->sizeImage()))
         : static_cast<std::uint8_t*>(std::calloc(std::max<std::size_t>(dib->sizeImage(), 1), 1));
     if (!dib->m_memory)
@@ -103,7 +100,7 @@ DIBSection::~DIBSection()
     if (m_selectedIn)
         SelectObject(m_selectedIn, stockBitmap());
     if (m_owned) {
-        if (sizeImage() >= kLargeBitmapBytes)
+        if (sizeImage() >= kOwnMappingBytes)
             freeLarge(m_memory, sizeImage());
         else
             std::free(m_memory);
