@@ -16,27 +16,41 @@ LogoRun::LogoRun(UserInterface& ui, LogoCutter& cutter, std::filesystem::path ap
 {
 }
 
+std::string writtenSummary(const RunOutcome& outcome, const std::filesystem::path& destination)
+{
+    const std::size_t count = outcome.written.size();
+    if (count == 1 && outcome.written.front().path == destination)
+        return "1 file written: " + destination.string();
+    return std::to_string(count) + (count == 1 ? " file" : " files") + " written in " + destination.string();
+}
+
 RunOutcome LogoRun::make(SeasonIndex season, LogoType type, const std::string& picturePath)
 {
     if (!isSeason(season))
-        return {};
-    if (type == LogoType::StartupLogo && !seasonLayout(season).hasStartupLogo) {
+        return refuse(std::string(kNoSuchSeasonText) + " " + std::to_string(season), kRunErrorTitle,
+            MessageIcon::Critical);
+    const SeasonLayout& layout = seasonLayout(season);
+    if (type == LogoType::LoadingScreen)
+        return MakeLoadingScreens(season, layout, picturePath);
+    if (!layout.hasStartupLogo) {
         const StartupLogoLayout& logo = startupLogoLayout();
-        m_ui.showMessage(std::string(logo.noStartupLogoText), std::string(logo.noStartupLogoTitle),
-            MessageIcon::Information);
-        RunOutcome outcome;
-        outcome.status = RunOutcome::Status::Refused;
-        return outcome;
+        return refuse(std::string(logo.noStartupLogoText), logo.noStartupLogoTitle, MessageIcon::Information);
     }
-    return type == LogoType::StartupLogo ? MakeStartupLogo(season, picturePath)
-                                         : MakeLoadingScreens(season, picturePath);
+    return MakeStartupLogo(picturePath);
 }
 
-RunOutcome LogoRun::MakeStartupLogo(SeasonIndex season, const std::string& picturePath)
+RunOutcome LogoRun::refuse(std::string text, std::string_view title, MessageIcon icon)
 {
     RunOutcome outcome;
-    if (!isSeason(season) || !seasonLayout(season).hasStartupLogo)
-        return outcome;
+    outcome.status = RunOutcome::Status::Refused;
+    outcome.problem = text;
+    m_ui.showMessage({std::move(text), std::string(title), icon});
+    return outcome;
+}
+
+RunOutcome LogoRun::MakeStartupLogo(const std::string& picturePath)
+{
+    RunOutcome outcome;
     const StartupLogoLayout& logo = startupLogoLayout();
     FileDialogRequest request;
     request.mode = FileDialogMode::Save;
@@ -53,16 +67,13 @@ RunOutcome LogoRun::MakeStartupLogo(SeasonIndex season, const std::string& pictu
     if (!cut(outcome, [&] { m_cutter.CutStartupLogo(picturePath); }))
         return outcome;
     writeImage(m_cutter.logoSurface().bitmap(), logo.jpegName, destination, outcome);
-    report(outcome, logo.completionText);
+    report(outcome, logo.completionText, destination);
     return outcome;
 }
 
-RunOutcome LogoRun::MakeLoadingScreens(SeasonIndex season, const std::string& picturePath)
+RunOutcome LogoRun::MakeLoadingScreens(SeasonIndex season, const SeasonLayout& layout, const std::string& picturePath)
 {
     RunOutcome outcome;
-    if (!isSeason(season))
-        return outcome;
-    const SeasonLayout& layout = seasonLayout(season);
     const std::string folder = m_ui.BrowseForFolder(std::string(layout.folderBrowserTitle));
     if (folder.empty()) {
         outcome.status = RunOutcome::Status::Cancelled;
@@ -75,7 +86,7 @@ RunOutcome LogoRun::MakeLoadingScreens(SeasonIndex season, const std::string& pi
         writeImage(m_cutter.partSurface(season, int(i)).bitmap(), part.jpegName, pathIn(folder, part.ozjName),
             outcome);
     }
-    report(outcome, layout.completionText);
+    report(outcome, layout.completionText, folder);
     return outcome;
 }
 
@@ -88,8 +99,8 @@ bool LogoRun::cut(RunOutcome& outcome, const std::function<void()>& cutPicture)
         outcome.status = RunOutcome::Status::Unreadable;
         outcome.problem = e.what();
     }
-    m_ui.showMessage(std::string(kPictureUnreadableText) + "\n" + outcome.problem, std::string(kRunErrorTitle),
-        MessageIcon::Critical);
+    m_ui.showMessage(
+        {std::string(kPictureUnreadableText) + "\n" + outcome.problem, std::string(kRunErrorTitle), MessageIcon::Critical});
     return false;
 }
 
@@ -112,18 +123,20 @@ void LogoRun::writeImage(const DIBSection& surface, std::string_view jpegName, c
     }
 }
 
-void LogoRun::report(RunOutcome& outcome, std::string_view completionText)
+void LogoRun::report(RunOutcome& outcome, std::string_view completionText, const std::filesystem::path& destination)
 {
-    if (outcome.failed.empty()) {
+    const std::string summary = writtenSummary(outcome, destination);
+    if (outcome.failed.empty() && !outcome.written.empty()) {
         outcome.status = RunOutcome::Status::Done;
-        m_ui.showMessage(std::string(completionText), std::string(completionTitle()), MessageIcon::Information);
+        m_ui.showMessage(
+            {std::string(completionText), std::string(completionTitle()), MessageIcon::Information, summary});
         return;
     }
     outcome.status = RunOutcome::Status::Incomplete;
     std::string text(kFilesNotWrittenText);
     for (const RunOutcome::Failed& f : outcome.failed)
         text += "\n" + f.path.string() + " (" + f.reason + ")";
-    m_ui.showMessage(text, std::string(kRunErrorTitle), MessageIcon::Critical);
+    m_ui.showMessage({text, std::string(kRunErrorTitle), MessageIcon::Critical, summary});
 }
 
 }  // namespace tav

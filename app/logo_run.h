@@ -21,16 +21,18 @@
 
 namespace tav {
 
-// Texts of the run's own failure messages (the completion texts live in the production table).
+// Texts of the run's own messages (the completion texts live in the production table).
 inline constexpr std::string_view kRunErrorTitle = "Error";
 inline constexpr std::string_view kPictureUnreadableText = "The picture cannot be read, so nothing was written:";
 inline constexpr std::string_view kFilesNotWrittenText = "These files were not written:";
+inline constexpr std::string_view kNoSuchSeasonText = "There is no such season; the seasons are 0 to 3:";
 
 struct RunOutcome {
     enum class Status {
+        NothingDone,  // the run has not got as far as an answer
         Done,         // every file written
         Cancelled,    // the user cancelled the destination dialog; nothing written, nothing said
-        Refused,      // no startup logo for this season; nothing written
+        Refused,      // no such season, or no startup logo for it; nothing written
         Unreadable,   // the picture cannot be read; nothing written
         Incomplete,   // some files not written
     };
@@ -43,11 +45,15 @@ struct RunOutcome {
         std::string reason;
     };
 
-    Status status = Status::Done;
+    Status status = Status::NothingDone;
     std::vector<Written> written;
     std::vector<Failed> failed;
-    std::string problem;  // why the picture could not be read
+    std::string problem;  // why the picture could not be read, or the season refused
 };
+
+// Where the files of a run went, as the completion message shows it under its text:
+// "3 files written in /home/me/parts", "1 file written: /home/me/IntroLogo.ozj".
+std::string writtenSummary(const RunOutcome& outcome, const std::filesystem::path& destination);
 
 class LogoRun {
 public:
@@ -58,22 +64,23 @@ public:
         std::filesystem::path dialogFolder = {});
 
     // The make button's dispatch: a startup logo for a season that has one, the "Info"
-    // refusal for one that has not, or the loading screens. SurfaceAllocationFailed from the
-    // cut is passed on to the caller, who says it; nothing has been written then.
+    // refusal for one that has not, or the loading screens; a season outside the table is
+    // refused with a message. SurfaceAllocationFailed from the cut is passed on to the caller,
+    // who says it; nothing has been written then.
     RunOutcome make(SeasonIndex season, LogoType type, const std::string& picturePath);
 
-    // Seasons without a startup logo (and values outside the table) do nothing.
-    RunOutcome MakeStartupLogo(SeasonIndex season, const std::string& picturePath);
-    // Values outside the table do nothing.
-    RunOutcome MakeLoadingScreens(SeasonIndex season, const std::string& picturePath);
-
 private:
+    RunOutcome MakeStartupLogo(const std::string& picturePath);
+    RunOutcome MakeLoadingScreens(SeasonIndex season, const SeasonLayout& layout, const std::string& picturePath);
+
     // Export and wrap one image; records what happened in `outcome`.
     void writeImage(const DIBSection& surface, std::string_view jpegName, const std::filesystem::path& ozjPath,
         RunOutcome& outcome);
-    // Says how the run ended: the completion text, or what was not written.
-    void report(RunOutcome& outcome, std::string_view completionText);
+    // Says how the run ended: the completion text and where the files went, or what was not
+    // written.
+    void report(RunOutcome& outcome, std::string_view completionText, const std::filesystem::path& destination);
     bool cut(RunOutcome& outcome, const std::function<void()>& cutPicture);
+    RunOutcome refuse(std::string text, std::string_view title, MessageIcon icon);
 
     UserInterface& m_ui;
     LogoCutter& m_cutter;

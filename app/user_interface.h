@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tav {
@@ -14,6 +15,20 @@ enum class MessageIcon { Information, Exclamation, Critical };
 struct FileFilter {
     std::string description;
     std::string pattern;  // patterns separated by ';', e.g. "*.jpg;*.bmp"
+};
+
+// A modal message with one OK button. `detail` is shown under the text in a smaller type (a
+// message box's informative text), or on the same line where there is no box; it may be empty.
+struct UserMessage {
+    UserMessage(std::string text_, std::string title_, MessageIcon icon_, std::string detail_ = {})
+        : text(std::move(text_)), title(std::move(title_)), icon(icon_), detail(std::move(detail_))
+    {
+    }
+
+    std::string text;
+    std::string title;
+    MessageIcon icon;
+    std::string detail;
 };
 
 struct FileDialogRequest {
@@ -34,8 +49,7 @@ public:
     virtual std::string ShowFileDialog(const FileDialogRequest& request) = 0;
     // A file-system folder, or the empty string when the user cancels.
     virtual std::string BrowseForFolder(const std::string& title) = 0;
-    // A modal message with one OK button.
-    virtual void showMessage(const std::string& text, const std::string& title, MessageIcon icon) = 0;
+    virtual void showMessage(const UserMessage& message) = 0;
 };
 
 }  // namespace tav

@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -24,6 +25,21 @@ namespace {
 std::string usageError(const std::string& what)
 {
     return std::string(kProgramName) + ": error: " + what + "\nRun with --help for more information.\n";
+}
+
+// A file whose name begins with a dash is read as an option; when the arguments did not parse
+// and one of them names such a file, say how to give it.
+void hintAtDashedFileNames(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--")
+            return;
+        std::error_code ec;
+        if (argument.size() > 1 && argument[0] == '-' && std::filesystem::exists(argument, ec))
+            std::cerr << kProgramName << ": " << argument << " was taken for an option; give a file whose name "
+                      << "begins with a dash after -- or as ./" << argument << '\n';
+    }
 }
 
 }  // namespace
@@ -56,7 +72,11 @@ int main(int argc, char** argv)
         return e.get_exit_code();
     } catch (const CLI::ParseError& e) {
         const int status = app.exit(e);
-        return status == 0 ? 0 : kExitUsage;
+        if (status == 0)
+            return 0;
+        hintAtDashedFileNames(argc, argv);
+        std::cerr << std::flush;
+        return kExitUsage;
     } catch (const RunTimeError& e) {
         printError(e.what());
         return kExitFailure;

@@ -25,6 +25,7 @@ namespace fs = std::filesystem;
 
 struct MakeOptions {
     int season = 0;
+    LogoType type = LogoType::StartupLogo;  // from the destination option given
     std::string startupLogo;
     std::string loadingScreen;
     std::string workDir;
@@ -38,14 +39,15 @@ public:
 
     std::string ShowFileDialog(const FileDialogRequest&) override { return m_options.startupLogo; }
     std::string BrowseForFolder(const std::string&) override { return m_options.loadingScreen; }
-    void showMessage(const std::string& text, const std::string& title, MessageIcon icon) override
+    void showMessage(const UserMessage& message) override
     {
-        if (icon == MessageIcon::Critical)
-            printError(text);
-        else if (icon == MessageIcon::Information && title == completionTitle())
-            m_completion = title + ": " + text;  // said last, after the list of files
+        const std::string detail = message.detail.empty() ? "" : " (" + message.detail + ")";
+        if (message.icon == MessageIcon::Critical)
+            printError(message.text + detail);
+        else if (message.icon == MessageIcon::Information && message.title == completionTitle())
+            m_completion = message.title + ": " + message.text + detail;  // said last, after the list of files
         else
-            std::cerr << kProgramName << ": " << title << ": " << text << '\n';
+            std::cerr << kProgramName << ": " << message.title << ": " << message.text << detail << '\n';
     }
 
     const std::string& completion() const { return m_completion; }
@@ -55,24 +57,33 @@ private:
     std::string m_completion;
 };
 
+[[noreturn]] void refuse(const std::string& message)
+{
+    printError(message);
+    throw CommandFailed();
+}
+
 // Checks the destination before anything is cut, so a mistyped folder costs nothing.
 void checkDestination(const MakeOptions& o)
 {
     std::error_code ec;
-    if (!o.loadingScreen.empty() && !fs::is_directory(o.loadingScreen, ec)) {
-        printError(o.loadingScreen + ": no such folder");
-        throw CommandFailed();
-    }
-    if (!o.startupLogo.empty()) {
+    if (o.type == LogoType::LoadingScreen) {
+        const fs::file_status status = fs::status(o.loadingScreen, ec);
+        if (fs::is_regular_file(status))
+            refuse(o.loadingScreen + ": is a file, not a folder");
+        if (fs::exists(status) && !fs::is_directory(status))
+            refuse(o.loadingScreen + ": is not a folder");
+        if (!fs::is_directory(status))
+            refuse(o.loadingScreen + ": no such folder");
+    } else {
         const fs::path out(o.startupLogo);
-        if (fs::is_directory(out, ec)) {
-            printError(o.startupLogo + ": is a folder, not a file name");
-            throw CommandFailed();
-        }
-        if (out.has_parent_path() && !fs::is_directory(out.parent_path(), ec)) {
-            printError(o.startupLogo + ": no such folder " + out.parent_path().string());
-            throw CommandFailed();
-        }
+        const fs::file_status status = fs::status(out, ec);
+        if (fs::is_directory(status))
+            refuse(o.startupLogo + ": is a folder, not a file name");
+        if (fs::exists(status) && !fs::is_regular_file(status))
+            refuse(o.startupLogo + ": is not a regular file, so it cannot be replaced");
+        if (out.has_parent_path() && !fs::is_directory(out.parent_path(), ec))
+            refuse(o.startupLogo + ": no such folder " + out.parent_path().string());
     }
 }
 
@@ -88,7 +99,7 @@ void runMake(const MakeOptions& o)
     ArgumentsInterface ui(o);
     LogoRun run(ui, cutter, workDir);
     const SeasonIndex season = SeasonIndex(o.season);
-    const LogoType type = o.startupLogo.empty() ? LogoType::LoadingScreen : LogoType::StartupLogo;
+    const LogoType type = o.type;
     RunOutcome outcome;
     try {
         outcome = run.make(season, type, o.picture);
@@ -129,6 +140,11 @@ void addMakeCommand(CLI::App& app)
     make->callback([options, logo, screen] {
         if (logo->count() + screen->count() != 1)
             throw CLI::ValidationError("make", "give either --startup-logo OUT.ozj or --loading-screen FOLDER");
+        options->type = logo->count() == 1 ? LogoType::StartupLogo : LogoType::LoadingScreen;
+        if (options->type == LogoType::StartupLogo && options->startupLogo.empty())
+            throw CLI::ValidationError("--startup-logo", "the file name is empty: name the OZJ file to write");
+        if (options->type == LogoType::LoadingScreen && options->loadingScreen.empty())
+            throw CLI::ValidationError("--loading-screen", "the folder name is empty: name the folder to write into");
         runMake(*options);
     });
 }

@@ -308,7 +308,7 @@ LogoCutter* Main::cutter()
         }
     }
     if (!m_cutter)
-        m_ui->showMessage(str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical);
+        m_ui->showMessage({str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical});
     return m_cutter.get();
 }
 
@@ -334,11 +334,11 @@ bool Main::takePicture(const QString& path)
         }
     }
     if (noSurface) {
-        m_ui->showMessage(str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical);
+        m_ui->showMessage({str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical});
         return false;
     }
     if (!problem.empty() || preview.isNull()) {
-        m_ui->showMessage(str(kUnreadableText) + "\n" + problem, str(kUnreadableTitle), MessageIcon::Exclamation);
+        m_ui->showMessage({str(kUnreadableText) + "\n" + problem, str(kUnreadableTitle), MessageIcon::Exclamation});
         return false;
     }
     m_TxtArchivo->setText(path);
@@ -350,7 +350,7 @@ void Main::CmdAceptar_Click()
 {
     const QString picturePath = m_TxtArchivo->text();
     if (picturePath.isEmpty()) {
-        m_ui->showMessage(str(kNoPictureText), str(kNoPictureTitle), MessageIcon::Exclamation);
+        m_ui->showMessage({str(kNoPictureText), str(kNoPictureTitle), MessageIcon::Exclamation});
         return;
     }
     for (SeasonIndex season = 0; season < kSeasonCount; ++season) {
@@ -372,10 +372,10 @@ void Main::run(SeasonIndex season, const QString& picturePath)
         LogoRun logoRun(*m_ui, *logoCutter, m_applicationFolder, m_dialogFolder);
         logoRun.make(season, type, toLocalPath(picturePath));
     } catch (const std::bad_alloc&) {
-        m_ui->showMessage(str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical);
+        m_ui->showMessage({str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical});
     } catch (const std::exception& e) {
         // Nothing may leave a click handler; whatever the run did not expect is still said.
-        m_ui->showMessage(str(kRunStoppedText) + "\n" + e.what(), str(kRunErrorTitle), MessageIcon::Critical);
+        m_ui->showMessage({str(kRunStoppedText) + "\n" + e.what(), str(kRunErrorTitle), MessageIcon::Critical});
     }
 }
 

@@ -3,10 +3,13 @@
 // open or save) map onto QFileDialog's settings one by one; cancel gives the empty string.
 #include "app/gui/qt_user_interface.h"
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStringList>
 #include <QWidget>
@@ -40,7 +43,45 @@ private:
     bool m_active;
 };
 
-QString fromText(const std::string& text) { return QString::fromStdString(text); }
+QString fromText(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+
+// The one existing folder named in `chosen`, or nothing.
+QString singleFolder(const QStringList& chosen)
+{
+    if (chosen.size() != 1 || !QFileInfo(chosen.first()).isDir())
+        return {};
+    return chosen.first();
+}
+
+class FolderDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        // One name goes to the dialog's own checks (a missing folder is said there); several
+        // are refused here, and the dialog stays open for another choice.
+        if (selectedFiles().size() > 1) {
+            QMessageBox::warning(this, windowTitle(), fromText(kOneFolderOnlyText));
+            startAfresh();
+            return;
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    // The dialog adds what is typed to what is selected in its views, so both are cleared for
+    // the next choice.
+    void startAfresh()
+    {
+        // The field first: clearing it selects the current folder, as an empty name means.
+        if (auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            field->clear();
+        for (auto* view : findChildren<QAbstractItemView*>())
+            if (view->selectionModel() && (view->objectName() == "listView" || view->objectName() == "treeView"))
+                view->selectionModel()->clearSelection();
+    }
+};
 
 QMessageBox::Icon messageBoxIcon(MessageIcon icon)
 {
@@ -106,7 +147,7 @@ std::unique_ptr<QFileDialog> makeFileDialog(const FileDialogRequest& request, QW
 
 std::unique_ptr<QFileDialog> makeFolderDialog(const QString& title, QWidget* owner)
 {
-    auto dialog = std::make_unique<QFileDialog>(owner, title);
+    auto dialog = std::make_unique<FolderDialog>(owner, title);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::Directory);
@@ -140,9 +181,10 @@ std::string QtUserInterface::BrowseForFolder(const std::string& title)
     ArrowWhileAsking arrow;
     const std::unique_ptr<QFileDialog> dialog = makeFolderDialog(fromText(title), m_owner);
     const int result = dialog->exec();
-    std::string folder = finish(*dialog, result);
-    if (folder.empty())
+    // The dialog has checked its choice; checked again here, since the run writes into it.
+    if (result != QDialog::Accepted || singleFolder(dialog->selectedFiles()).isEmpty())
         return {};
+    const std::string folder = finish(*dialog, result);
     // No separator at the end, except for the root itself.
     const QString clean = QDir::cleanPath(fromLocalPath(folder));
     if (!QFileInfo(clean).isDir())
@@ -150,10 +192,13 @@ std::string QtUserInterface::BrowseForFolder(const std::string& title)
     return toLocalPath(clean);
 }
 
-void QtUserInterface::showMessage(const std::string& text, const std::string& title, MessageIcon icon)
+void QtUserInterface::showMessage(const UserMessage& message)
 {
     ArrowWhileAsking arrow;
-    QMessageBox box(messageBoxIcon(icon), fromText(title), fromText(text), QMessageBox::Ok, m_owner);
+    QMessageBox box(messageBoxIcon(message.icon), fromText(message.title), fromText(message.text), QMessageBox::Ok,
+        m_owner);
+    if (!message.detail.empty())
+        box.setInformativeText(fromText(message.detail));
     box.exec();
 }
 

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <memory>
+#include <string_view>
 
 class QWidget;
 
@@ -24,11 +25,9 @@ public:
     // Dialogs and messages are modal to `owner`, which is borrowed (null: to the application).
     explicit QtUserInterface(QWidget* owner) : m_owner(owner) { }
 
-    // A file dialog asked to start in `folder` starts in `instead`.
-
     std::string ShowFileDialog(const FileDialogRequest& request) override;
     std::string BrowseForFolder(const std::string& title) override;
-    void showMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
+    void showMessage(const UserMessage& message) override;
 
 private:
     // Answers with the dialog's choice; first repaints the owner where the dialog was when
@@ -46,8 +45,13 @@ QString nameFilter(const FileFilter& filter);
 // The dialogs as they are shown; made apart from showing them so that their settings can be
 // checked.
 std::unique_ptr<QFileDialog> makeFileDialog(const FileDialogRequest& request, QWidget* owner);
-// Starts at the user's home folder, the top of the namespace a user browses here.
+// Starts at the user's home folder, the top of the namespace a user browses here. It accepts
+// exactly one existing folder: the name field can hold several quoted names, of which the
+// dialog would otherwise return the first (a root folder, say) as if it were the choice.
 std::unique_ptr<QFileDialog> makeFolderDialog(const QString& title, QWidget* owner);
+
+// Said, and the folder browser kept open, when its name field names more than one entry.
+inline constexpr std::string_view kOneFolderOnlyText = "Choose one folder: the name field holds more than one name.";
 
 // Text of the platform (file names as the file system spells them) to and from QString.
 QString fromLocalPath(const std::string& path);

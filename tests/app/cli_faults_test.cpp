@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <turbojpeg.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
@@ -260,7 +261,11 @@ TEST_F(CliFaultsTest, MissingAndMisplacedDestinationsAreRefusedUpFront)
         {"logo in a missing folder", "--startup-logo", dir / "missing" / "IntroLogo.ozj", "no such folder"},
         {"logo under a file", "--startup-logo", aFile / "IntroLogo.ozj", "no such folder"},
         {"logo is a folder", "--startup-logo", aFolder, "is a folder, not a file name"},
+        {"folder is a file", "--loading-screen", aFile, "is a file, not a folder"},
+        {"folder is a pipe", "--loading-screen", dir / "pipe", "is not a folder"},
+        {"logo is a pipe", "--startup-logo", dir / "pipe", "is not a regular file"},
     };
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
     for (const Row& row : rows) {
         const CliRun run = runScript(dir,
             cliLine({"make", "--season", "0", row.option, row.destination.string(), "--work-dir", work.string(),
@@ -285,6 +290,32 @@ TEST_F(CliFaultsTest, MissingAndMisplacedDestinationsAreRefusedUpFront)
         if (name != blocked) {
             EXPECT_EQ(readBytes(out / name), bytes) << name;
         }
+}
+
+// An empty destination is a usage error that says what is missing, never a run of the other
+// kind; a picture whose name begins with a dash gets the hint how to name it.
+TEST_F(CliFaultsTest, EmptyDestinationsAndDashedPictureNamesAreExplained)
+{
+    for (const char* option : {"--startup-logo", "--loading-screen"}) {
+        const CliRun run = runScript(dir,
+            cliLine({"make", "--season", "0", option, "", "--work-dir", work.string(), picture.string()}));
+        EXPECT_EQ(run.status, 2) << option;
+        EXPECT_TRUE(contains(run.err, std::string("tavrenix-cli: error: ") + option + ": the ")) << run.err;
+        EXPECT_TRUE(contains(run.err, "name is empty")) << run.err;
+        EXPECT_TRUE(filesIn(work).empty()) << option;
+        EXPECT_TRUE(filesIn(out).empty()) << option;
+    }
+    fs::copy_file(picture, dir / "-photo.bmp");
+    const CliRun dashed = runScript(dir, "cd " + quoted(dir.path().string()) + " && "
+            + cliLine({"make", "--season", "0", "--loading-screen", out.string(), "-photo.bmp"}));
+    EXPECT_EQ(dashed.status, 2);
+    EXPECT_TRUE(contains(dashed.err, "-photo.bmp was taken for an option")) << dashed.err;
+    EXPECT_TRUE(contains(dashed.err, "after -- or as ./-photo.bmp")) << dashed.err;
+    const CliRun given = runScript(dir, "cd " + quoted(dir.path().string()) + " && "
+            + cliLine({"make", "--season", "0", "--loading-screen", out.string(), "--work-dir", work.string(), "--",
+                "-photo.bmp"}));
+    EXPECT_EQ(given.status, 0) << given.err;
+    EXPECT_EQ(filesIn(out).size(), season0.parts.size());
 }
 
 // The destination is a file system of 3 pages more than the first part needs: the first part

@@ -288,6 +288,10 @@ protected:
         EXPECT_EQ(namesIn(out), expected) << label;
         EXPECT_TRUE(namesIn(work).empty()) << label;
         EXPECT_NE(run.out.find(std::string(layout.completionText)), std::string::npos) << label;
+        // The last line says where the files went and how many.
+        const std::string last = run.out.substr(run.out.rfind('\n', run.out.size() - 2) + 1);
+        EXPECT_NE(last.find(std::to_string(layout.parts.size()) + " files written in " + out.string()),
+            std::string::npos) << last;
     }
 };
 

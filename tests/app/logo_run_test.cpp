@@ -18,10 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-struct Message {
-    std::string text, title;
-    MessageIcon icon;
-};
+using Message = UserMessage;
 
 // Answers every question from its script and records everything it is asked and told.
 class ScriptedUser : public UserInterface {
@@ -41,10 +38,7 @@ public:
         folderTitles.push_back(title);
         return folder;
     }
-    void showMessage(const std::string& text, const std::string& title, MessageIcon icon) override
-    {
-        messages.push_back({text, title, icon});
-    }
+    void showMessage(const UserMessage& message) override { messages.push_back(message); }
 };
 
 std::set<std::string> namesIn(const fs::path& folder)
@@ -116,6 +110,9 @@ TEST_F(LogoRunTest, EachSeasonWritesExactlyItsContainersAndSaysDone)
         EXPECT_EQ(user.messages[0].text, layout.completionText);
         EXPECT_EQ(user.messages[0].title, completionTitle());
         EXPECT_EQ(user.messages[0].icon, MessageIcon::Information);
+        // Under the text: the folder and how many files went there.
+        EXPECT_EQ(user.messages[0].detail,
+            std::to_string(layout.parts.size()) + " files written in " + out.string());
     }
 }
 
@@ -136,6 +133,28 @@ TEST_F(LogoRunTest, StartupLogoAsksWhereToSaveAndWritesOne256x195Container)
     EXPECT_EQ(r.initialFolder, work.string());
     EXPECT_EQ(containerPictureSize(user.saveAs), std::make_pair(logo.width, logo.height));
     EXPECT_EQ(user.messages.back().text, logo.completionText);
+    EXPECT_EQ(user.messages.back().detail, "1 file written: " + user.saveAs);
+}
+
+// Nothing the run has not done is called done: a season outside the table is refused aloud,
+// and an outcome nobody filled in says nothing was done.
+TEST_F(LogoRunTest, ASeasonOutsideTheTableIsRefusedAndNothingIsWritten)
+{
+    EXPECT_EQ(RunOutcome{}.status, RunOutcome::Status::NothingDone);
+    for (int s : {-1, 4, 100}) {
+        for (LogoType type : {LogoType::StartupLogo, LogoType::LoadingScreen}) {
+            user.messages.clear();
+            const RunOutcome outcome = make(s, type, picture);
+            EXPECT_EQ(outcome.status, RunOutcome::Status::Refused) << s;
+            ASSERT_EQ(user.messages.size(), 1u) << s;
+            EXPECT_EQ(user.messages[0].icon, MessageIcon::Critical);
+            EXPECT_NE(user.messages[0].text.find(std::to_string(s)), std::string::npos) << user.messages[0].text;
+        }
+    }
+    EXPECT_TRUE(user.fileDialogs.empty());
+    EXPECT_TRUE(user.folderTitles.empty());
+    EXPECT_TRUE(namesIn(out).empty());
+    EXPECT_TRUE(namesIn(work).empty());
 }
 
 TEST_F(LogoRunTest, TheSaveDialogStartsInTheDialogFolderWhenOneIsGiven)
@@ -240,6 +259,7 @@ TEST_F(LogoRunTest, AFileThatCannotBeWrittenIsNamedAndTheOthersAreStillWritten)
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].title, kRunErrorTitle);
     EXPECT_NE(user.messages[0].text.find(outcome.failed[0].path.string()), std::string::npos);
+    EXPECT_EQ(user.messages[0].detail, "2 files written in " + out.string());
     for (const Message& m : user.messages)
         EXPECT_NE(m.title, completionTitle());
     EXPECT_TRUE(namesIn(work).empty());

@@ -22,11 +22,7 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 
 namespace tav::test {
 
-struct Message {
-    std::string text;
-    std::string title;
-    MessageIcon icon;
-};
+using Message = UserMessage;
 
 // The shape of the application's override cursor, or -1 when there is none.
 inline int overrideCursorShape()
@@ -58,10 +54,10 @@ public:
         folderTitles.push_back(title);
         return folderAnswer;
     }
-    void showMessage(const std::string& text, const std::string& title, MessageIcon icon) override
+    void showMessage(const UserMessage& message) override
     {
         cursors.push_back(overrideCursorShape());
-        messages.push_back({text, title, icon});
+        messages.push_back(message);
     }
 };
 

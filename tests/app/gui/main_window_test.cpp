@@ -294,6 +294,8 @@ TEST_P(WholeJobTest, TypedPathRunsTheWholeJob)
     const std::string_view done
         = type == LogoType::StartupLogo ? startupLogoLayout().completionText : seasonLayout(season).completionText;
     EXPECT_EQ(user.messages[0].text, done);
+    const fs::path destination = type == LogoType::StartupLogo ? outFolder / "IntroLogo.ozj" : outFolder;
+    EXPECT_NE(user.messages[0].detail.find(destination.string()), std::string::npos) << user.messages[0].detail;
 
     for (const std::string& name : namesIn(appFolder))
         EXPECT_NE(fs::path(name).extension(), ".jpg") << name;

@@ -2,17 +2,22 @@
 // answered from inside their own event loops: what they are set to, what they return, and
 // the questions the file system makes them ask.
 #include "../app_test_support.h"
+#include "app/gui/main_window.h"
 #include "app/gui/qt_user_interface.h"
+#include "app/production_table.h"
 #include "gui_test_support.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRadioButton>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 
 namespace tav {
 namespace {
@@ -201,6 +206,74 @@ TEST(FolderBrowser, ReturnsFoldersOnlyWithoutATrailingSeparator)
     EXPECT_EQ(browse(QStringLiteral("file.txt")), "");
 }
 
+// The name field can hold several quoted names; the dialog would return the first of them (the
+// root folder, in the case found by hand) as the choice. It says so and asks again instead.
+TEST(FolderBrowser, SeveralNamesAreRefusedAndTheDialogAsksAgain)
+{
+    TempDir dir;
+    fs::create_directories(dir / "parts");
+    fs::create_directories(dir / "other");
+    QtUserInterface ui(nullptr);
+    for (const QString& several : {QStringLiteral("\"/\" \"parts\""), QStringLiteral("\"parts\" \"other\"")}) {
+        QString warning;
+        bool stayedOpen = false;
+        whenModal<QFileDialog>([&](QFileDialog* d) {
+            d->setDirectory(QString::fromStdString(dir.path().string()));
+            whenModal<QMessageBox>([&](QMessageBox* box) {
+                warning = box->text();
+                box->accept();
+            });
+            typeAndAccept(d, several);
+            stayedOpen = d->isVisible();
+            // Asked again, the user names one folder.
+            typeAndAccept(d, QStringLiteral("parts"));
+            if (d->isVisible())
+                d->reject();
+        });
+        EXPECT_EQ(ui.BrowseForFolder("Saving 6 logo parts"), (dir / "parts").string()) << several.toStdString();
+        EXPECT_TRUE(stayedOpen) << several.toStdString();
+        EXPECT_EQ(warning, QString::fromUtf8(kOneFolderOnlyText.data(), qsizetype(kOneFolderOnlyText.size())));
+    }
+}
+
+// The whole loading-screen run from the window with its own dialogs: the parts land in the one
+// folder chosen, and the message says where and how many.
+TEST(FolderBrowser, TheWindowsRunWritesOnlyIntoTheFolderChosen)
+{
+    TempDir dir;
+    const fs::path app = dir / "app";
+    const fs::path parts = dir / "parts";
+    fs::create_directories(app);
+    fs::create_directories(parts);
+    const fs::path picture = test::writeBmp(dir, "picture.bmp", 64, 48, [](int x, int y) { return RGB(x, y, 7); });
+    QtUserInterface ui(nullptr);
+    Main window(app, &ui);
+    window.TxtArchivo()->setText(QString::fromStdString(picture.string()));
+    window.OptVersion(2)->setChecked(true);
+    window.OptType(1)->setChecked(true);
+    QString detail;
+    whenModal<QFileDialog>([&](QFileDialog* d) {
+        d->setDirectory(QString::fromStdString(dir.path().string()));
+        whenModal<QMessageBox>([&](QMessageBox* box) { box->accept(); });
+        typeAndAccept(d, QStringLiteral("\"/\" \"parts\""));
+        typeAndAccept(d, QString::fromStdString(parts.string()));
+        if (d->isVisible())
+            d->reject();
+        whenModal<QMessageBox>([&](QMessageBox* box) {
+            detail = box->informativeText();
+            box->accept();
+        });
+    });
+    window.CmdAceptar()->click();
+    std::set<std::string> expected, written;
+    for (const PartLayout& part : seasonLayout(2).parts)
+        expected.insert(std::string(part.ozjName.substr(1)));
+    for (const auto& entry : fs::directory_iterator(parts))
+        written.insert(entry.path().filename().string());
+    EXPECT_EQ(written, expected);
+    EXPECT_EQ(detail, QString::fromStdString("6 files written in " + parts.string()));
+}
+
 TEST(MessageBox, ShowsTextTitleIconAndOneOkButton)
 {
     QtUserInterface ui(nullptr);
@@ -211,7 +284,7 @@ TEST(MessageBox, ShowsTextTitleIconAndOneOkButton)
     for (const Row row :
         {Row {MessageIcon::Information, QMessageBox::Information}, Row {MessageIcon::Exclamation, QMessageBox::Warning},
             Row {MessageIcon::Critical, QMessageBox::Critical}}) {
-        QString text, title;
+        QString text, title, detail;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QList<QAbstractButton*> buttons;
         QMessageBox::StandardButton standard = QMessageBox::NoButton;
@@ -219,13 +292,15 @@ TEST(MessageBox, ShowsTextTitleIconAndOneOkButton)
             text = box->text();
             title = box->windowTitle();
             icon = box->icon();
+            detail = box->informativeText();
             buttons = box->buttons();
             standard = box->standardButton(buttons.value(0));
             box->accept();
         });
-        ui.showMessage("This season not have intros in the client", "Info", row.icon);
+        ui.showMessage({"This season not have intros in the client", "Info", row.icon, "a detail"});
         EXPECT_EQ(text, QStringLiteral("This season not have intros in the client"));
         EXPECT_EQ(title, QStringLiteral("Info"));
+        EXPECT_EQ(detail, QStringLiteral("a detail"));
         EXPECT_EQ(icon, row.shown);
         EXPECT_EQ(buttons.size(), 1);
         EXPECT_EQ(standard, QMessageBox::Ok);
@@ -243,7 +318,7 @@ TEST(MessageBox, ShowsTheArrowInTheMiddleOfARun)
         shapeWhileAsked = test::overrideCursorShape();
         box->accept();
     });
-    ui.showMessage("Done", "Done", MessageIcon::Information);
+    ui.showMessage({"Done", "Done", MessageIcon::Information});
     EXPECT_EQ(shapeWhileAsked, int(Qt::ArrowCursor));
     EXPECT_EQ(test::overrideCursorShape(), int(Qt::WaitCursor));
     whenModal<QFileDialog>([&](QFileDialog* d) {
