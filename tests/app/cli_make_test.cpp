@@ -1,11 +1,11 @@
 // tavrenix-cli make, the whole job through the real program: pictures of every format, every
 // season and the startup logo; names, container layout, decodability, the comment, closeness
 // to an independent area-averaging resize, and what failures leave behind.
-#include "app/jpeg_export.h"
 #include "app/ozj_container.h"
 #include "app/production_table.h"
 #include "app_test_support.h"
 #include "cli_runner.h"
+#include "tests/support/fixed_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -233,8 +233,8 @@ Container openContainer(const fs::path& path)
 bool carriesComment(const std::vector<std::uint8_t>& jpeg)
 {
     const std::string bytes(jpeg.begin(), jpeg.end());
-    const std::string segment = std::string("\xFF\xFE", 2) + char(0) + char(kExportComment.size() + 2) +
-        std::string(kExportComment);
+    const std::string segment = std::string("\xFF\xFE", 2) + char(0) + char(fixed::kExportComment.size() + 2) +
+        std::string(fixed::kExportComment);
     return bytes.find(segment) != std::string::npos;
 }
 
@@ -287,7 +287,8 @@ protected:
         }
         EXPECT_EQ(namesIn(out), expected) << label;
         EXPECT_TRUE(namesIn(work).empty()) << label;
-        EXPECT_NE(run.out.find(std::string(layout.completionText)), std::string::npos) << label;
+        EXPECT_NE(run.out.find(std::string(fixed::kSeasons[std::size_t(season)].completionText)), std::string::npos)
+            << label;
         // The last line says where the files went and how many.
         const std::string last = run.out.substr(run.out.rfind('\n', run.out.size() - 2) + 1);
         EXPECT_NE(last.find(std::to_string(layout.parts.size()) + " files written in " + out.string()),
@@ -328,7 +329,7 @@ TEST_F(CliMakeTest, StartupLogoForTheNewestSeasonsIsRefusedWithTheInfoText)
         const CliRun run = runCli(dir, {"make", "--season", season, "--startup-logo", (out / "x.ozj").string(),
                                            "--work-dir", work.string(), picture.string()});
         EXPECT_EQ(run.status, 1);
-        EXPECT_NE(run.err.find(std::string(startupLogoLayout().noStartupLogoText)), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(std::string(fixed::kNoStartupLogoText)), std::string::npos) << run.err;
         EXPECT_TRUE(namesIn(out).empty());
     }
 }

@@ -4,6 +4,7 @@
 #include "app/ozj_container.h"
 #include "app_test_support.h"
 #include "cli_runner.h"
+#include "tests/support/fixed_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -96,10 +97,10 @@ TEST_F(LogoRunTest, EachSeasonWritesExactlyItsContainersAndSaysDone)
         user.messages.clear();
         const RunOutcome outcome = make(s, LogoType::LoadingScreen, picture);
         ASSERT_EQ(outcome.status, RunOutcome::Status::Done) << "season " << s;
-        const SeasonLayout& layout = seasonLayout(SeasonIndex(s));
+        const fixed::Season& layout = fixed::kSeasons[std::size_t(s)];
         EXPECT_EQ(user.folderTitles.back(), layout.folderBrowserTitle);
         std::set<std::string> expected;
-        for (const PartLayout& part : layout.parts) {
+        for (const fixed::Part& part : layout.parts) {
             expected.insert(pathIn("", part.ozjName).string());
             EXPECT_EQ(containerPictureSize(pathIn(out, part.ozjName)), std::make_pair(part.width, part.height));
         }
@@ -108,7 +109,7 @@ TEST_F(LogoRunTest, EachSeasonWritesExactlyItsContainersAndSaysDone)
         EXPECT_TRUE(namesIn(work).empty());
         ASSERT_EQ(user.messages.size(), 1u);
         EXPECT_EQ(user.messages[0].text, layout.completionText);
-        EXPECT_EQ(user.messages[0].title, completionTitle());
+        EXPECT_EQ(user.messages[0].title, fixed::kCompletionTitle);
         EXPECT_EQ(user.messages[0].icon, MessageIcon::Information);
         // Under the text: the folder and how many files went there.
         EXPECT_EQ(user.messages[0].detail,
@@ -121,19 +122,21 @@ TEST_F(LogoRunTest, StartupLogoAsksWhereToSaveAndWritesOne256x195Container)
     const RunOutcome outcome = make(1, LogoType::StartupLogo, picture);
     ASSERT_EQ(outcome.status, RunOutcome::Status::Done);
     ASSERT_EQ(user.fileDialogs.size(), 1u);
-    const StartupLogoLayout& logo = startupLogoLayout();
     const FileDialogRequest& r = user.fileDialogs[0];
     EXPECT_EQ(r.mode, FileDialogMode::Save);
-    EXPECT_EQ(r.title, logo.saveDialogTitle);
-    EXPECT_EQ(r.defaultFileName, logo.defaultFileName);
+    EXPECT_EQ(r.title, fixed::kSaveDialogTitle);
+    EXPECT_EQ(r.defaultFileName, fixed::kSaveDefaultName);
     ASSERT_EQ(r.filters.size(), 1u);
-    EXPECT_EQ(r.filters[0].description, logo.filterDescription);
-    EXPECT_EQ(r.filters[0].pattern, logo.filterPattern);
-    EXPECT_EQ(r.defaultExtension, logo.defaultExtension);
+    EXPECT_EQ(r.filters[0].description, fixed::kSaveFilterDescription);
+    EXPECT_EQ(r.filters[0].pattern, fixed::kSaveFilterPattern);
+    EXPECT_EQ(r.defaultExtension, fixed::kSaveDefaultExtension);
     EXPECT_EQ(r.initialFolder, work.string());
-    EXPECT_EQ(containerPictureSize(user.saveAs), std::make_pair(logo.width, logo.height));
-    EXPECT_EQ(user.messages.back().text, logo.completionText);
-    EXPECT_EQ(user.messages.back().detail, "1 file written: " + user.saveAs);
+    EXPECT_EQ(containerPictureSize(user.saveAs), std::make_pair(fixed::kStartupLogoWidth, fixed::kStartupLogoHeight));
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, fixed::kStartupLogoCompletionText);
+    EXPECT_EQ(user.messages[0].title, fixed::kCompletionTitle);
+    EXPECT_EQ(user.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(user.messages[0].detail, "1 file written: " + user.saveAs);
 }
 
 // Nothing the run has not done is called done: a season outside the table is refused aloud,
@@ -174,8 +177,8 @@ TEST_F(LogoRunTest, NoStartupLogoForTheNewestSeasonsOnlyTheInfoMessage)
         EXPECT_TRUE(user.fileDialogs.empty());
         EXPECT_TRUE(user.folderTitles.empty());
         ASSERT_EQ(user.messages.size(), 1u);
-        EXPECT_EQ(user.messages[0].text, startupLogoLayout().noStartupLogoText);
-        EXPECT_EQ(user.messages[0].title, startupLogoLayout().noStartupLogoTitle);
+        EXPECT_EQ(user.messages[0].text, fixed::kNoStartupLogoText);
+        EXPECT_EQ(user.messages[0].title, fixed::kNoStartupLogoTitle);
         EXPECT_EQ(user.messages[0].icon, MessageIcon::Information);
     }
     EXPECT_TRUE(namesIn(out).empty());
@@ -224,7 +227,7 @@ TEST_F(LogoRunTest, ExportGivesTheSameJpegWithOrWithoutTheScratchBitmap)
             indexed->row(y)[x] = std::uint8_t(index(x, y));
     const auto direct = test::makeBitmap(37, 23, [&](int x, int y) { return entry(index(x, y)); });
 
-    const fs::path scratch = pathIn(work, kScratchBitmapName);
+    const fs::path scratch = pathIn(work, fixed::kScratchBitmapName);
     ExportJpeg(*direct, work / "direct.jpg", work);
     EXPECT_FALSE(fs::exists(scratch));
     ExportJpeg(*indexed, work / "indexed.jpg", work);
@@ -234,7 +237,7 @@ TEST_F(LogoRunTest, ExportGivesTheSameJpegWithOrWithoutTheScratchBitmap)
 
 TEST_F(LogoRunTest, AStaleIntermediateIsReplacedByThePictureTheUserChose)
 {
-    const fs::path stale = pathIn(work, startupLogoLayout().jpegName);
+    const fs::path stale = pathIn(work, fixed::kStartupLogoJpegName);
     // A valid JPEG of another size, left over from some earlier run.
     {
         auto other = test::makeBitmap(40, 40, [](int, int) { return RGB(1, 2, 3); });

@@ -1,6 +1,9 @@
-// The production table: parts tile every full image, the rows the game clients expect, and
-// the joining of table names to folders.
+// The production table: parts tile every full image, the rows the game clients expect (held to
+// the list of fixed texts and sizes written out apart from the program), and the joining of
+// table names to folders.
 #include "app/production_table.h"
+
+#include "tests/support/fixed_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -46,18 +49,54 @@ TEST(ProductionTableTest, StartupLogoOnlyForTheOldestSeasons)
     EXPECT_FALSE(isSeason(kSeasonCount));
 }
 
-TEST(ProductionTableTest, NarrowMiddlePartAndBottomRowHeights)
+// Every row of the table as the game clients expect it: the caption, the sizes, each part's
+// rectangle and names in the order they are written, the folder browser's title and the
+// completion text.
+TEST(ProductionTableTest, SeasonRowsAreTheFixedOnes)
 {
-    const SeasonLayout& s0 = seasonLayout(0);
-    EXPECT_EQ(s0.parts[1].x, 256);
-    EXPECT_EQ(s0.parts[1].width, 128);
-    EXPECT_EQ(s0.parts[2].x, 384);
-    for (int i = 3; i < 6; ++i) {
-        EXPECT_EQ(seasonLayout(2).parts[i].height, 223);
-        EXPECT_EQ(seasonLayout(3).parts[i].height, 256);
-        EXPECT_EQ(seasonLayout(2).parts[i].y, 512);
-        EXPECT_EQ(seasonLayout(3).parts[i].y, 512);
+    for (SeasonIndex s = 0; s < kSeasonCount; ++s) {
+        SCOPED_TRACE("season " + std::to_string(s));
+        const SeasonLayout& season = seasonLayout(s);
+        const fixed::Season& expected = fixed::kSeasons[std::size_t(s)];
+        EXPECT_EQ(season.caption, expected.caption);
+        EXPECT_EQ(season.hasStartupLogo, expected.hasStartupLogo);
+        EXPECT_EQ(season.fullWidth, expected.fullWidth);
+        EXPECT_EQ(season.fullHeight, expected.fullHeight);
+        EXPECT_EQ(season.folderBrowserTitle, expected.folderBrowserTitle);
+        EXPECT_EQ(season.completionText, expected.completionText);
+        ASSERT_EQ(season.parts.size(), expected.parts.size());
+        for (std::size_t i = 0; i < season.parts.size(); ++i) {
+            SCOPED_TRACE("part " + std::to_string(i + 1));
+            const PartLayout& part = season.parts[i];
+            const fixed::Part& want = expected.parts[i];
+            EXPECT_EQ(part.x, want.x);
+            EXPECT_EQ(part.y, want.y);
+            EXPECT_EQ(part.width, want.width);
+            EXPECT_EQ(part.height, want.height);
+            EXPECT_EQ(part.jpegName, want.jpegName);
+            EXPECT_EQ(part.ozjName, want.ozjName);
+        }
     }
+}
+
+TEST(ProductionTableTest, StartupLogoAndLogoTypeTextsAreTheFixedOnes)
+{
+    EXPECT_EQ(logoTypeCaption(LogoType::StartupLogo), fixed::kLogoTypeCaptions[0]);
+    EXPECT_EQ(logoTypeCaption(LogoType::LoadingScreen), fixed::kLogoTypeCaptions[1]);
+    EXPECT_EQ(completionTitle(), fixed::kCompletionTitle);
+
+    const StartupLogoLayout& logo = startupLogoLayout();
+    EXPECT_EQ(logo.width, fixed::kStartupLogoWidth);
+    EXPECT_EQ(logo.height, fixed::kStartupLogoHeight);
+    EXPECT_EQ(logo.saveDialogTitle, fixed::kSaveDialogTitle);
+    EXPECT_EQ(logo.defaultFileName, fixed::kSaveDefaultName);
+    EXPECT_EQ(logo.filterDescription, fixed::kSaveFilterDescription);
+    EXPECT_EQ(logo.filterPattern, fixed::kSaveFilterPattern);
+    EXPECT_EQ(logo.defaultExtension, fixed::kSaveDefaultExtension);
+    EXPECT_EQ(logo.jpegName, fixed::kStartupLogoJpegName);
+    EXPECT_EQ(logo.completionText, fixed::kStartupLogoCompletionText);
+    EXPECT_EQ(logo.noStartupLogoText, fixed::kNoStartupLogoText);
+    EXPECT_EQ(logo.noStartupLogoTitle, fixed::kNoStartupLogoTitle);
 }
 
 // Seasons 2 and 3 write the same six files; every other name is used once, and each part's

@@ -5,6 +5,7 @@
 #include "controls/main_window_frames.h"
 
 #include "controls_test_support.h"
+#include "tests/support/fixed_texts.h"
 
 #include <QPushButton>
 #include <QSignalSpy>
@@ -519,13 +520,13 @@ TEST_F(JcFramesTest, MainWindowFramesLoadTheirStoredValues)
 {
     struct Row {
         MainWindowFrame which;
-        const char* caption;
+        std::string_view caption;
         QSize size;
     };
     const std::vector<Row> rows = {
-        {MainWindowFrame::Season, "1) Please Choose a Season", QSize(256, 149)},
-        {MainWindowFrame::LogoType, "2) Type of logo to make", QSize(256, 101)},
-        {MainWindowFrame::Image, "3) Select a image from your disk", QSize(396, 331)},
+        {MainWindowFrame::Season, fixed::kSeasonFrameCaption, QSize(256, 149)},
+        {MainWindowFrame::LogoType, fixed::kLogoTypeFrameCaption, QSize(256, 101)},
+        {MainWindowFrame::Image, fixed::kImageFrameCaption, QSize(396, 331)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.caption);
@@ -536,7 +537,7 @@ TEST_F(JcFramesTest, MainWindowFramesLoadTheirStoredValues)
         frame.setAmbient(&ambient);
         frame.resize(stored.size);
         frame.readProperties(stored.properties);
-        EXPECT_EQ(frame.Caption(), QString::fromLatin1(row.caption));
+        EXPECT_EQ(frame.Caption(), QString::fromLatin1(row.caption.data(), qsizetype(row.caption.size())));
         EXPECT_EQ(frame.Style(), FrameStyle::ThemedPanel);
         EXPECT_EQ(frame.ThemeColor(), ColorTheme::ThemeBlue);
         EXPECT_EQ(frame.HeaderStyle(), HeaderKind::HeaderGradient);

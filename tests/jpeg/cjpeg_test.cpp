@@ -3,6 +3,7 @@
 
 #include "jpeg/errors.h"
 #include "test_source.h"
+#include "tests/support/fixed_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -29,14 +30,14 @@ std::vector<Factors> factorsOf(const cJpeg& jpeg)
 
 void PrintTo(const Factors& f, std::ostream* os) { *os << f.h << "x" << f.v << "/" << f.tq; }
 
-void expectEncoderError(const std::function<void()>& call, const char* message)
+void expectEncoderError(const std::function<void()>& call, std::string_view message)
 {
     try {
         call();
         ADD_FAILURE() << "no error, expected " << message;
     } catch (const RunTimeError& e) {
         EXPECT_EQ(e.number(), 1);
-        EXPECT_STREQ(e.what(), message);
+        EXPECT_EQ(std::string_view(e.what()), message);
     }
 }
 
@@ -98,7 +99,7 @@ TEST(Encoder, InvalidSamplingFactorsKeepTheComponents)
         cJpeg jpeg;
         jpeg.SetSamplingFrequencies(3, 1, 1, 2, 1, 1);
         expectEncoderError([&] { jpeg.SetSamplingFrequencies(a[0], a[1], a[2], a[3], a[4], a[5]); },
-            "Invalid Sampling Value");
+            fixed::kInvalidSamplingValue);
         EXPECT_EQ(factorsOf(jpeg), (std::vector<Factors>{{3, 1, 0}, {1, 2, 1}, {1, 1, 1}}));
         EXPECT_EQ(jpeg.hmax(), 3);
         EXPECT_EQ(jpeg.vmax(), 2);
@@ -112,7 +113,7 @@ TEST(Encoder, CommentLength)
     const std::string longest(65533, 'c');
     jpeg.Comment(longest);
     EXPECT_EQ(jpeg.Comment(), longest);
-    expectEncoderError([&] { jpeg.Comment(std::string(65534, 'c')); }, "Illegal Comment Length");
+    expectEncoderError([&] { jpeg.Comment(std::string(65534, 'c')); }, fixed::kIllegalCommentLength);
     EXPECT_EQ(jpeg.Comment(), longest);
 
     // Characters, not bytes: 65533 two-byte characters are allowed.
@@ -120,7 +121,7 @@ TEST(Encoder, CommentLength)
     for (int i = 0; i < 65533; ++i)
         accented += "\xC3\xA9";
     EXPECT_NO_THROW(jpeg.Comment(accented));
-    expectEncoderError([&] { jpeg.Comment(accented + "\xC3\xA9"); }, "Illegal Comment Length");
+    expectEncoderError([&] { jpeg.Comment(accented + "\xC3\xA9"); }, fixed::kIllegalCommentLength);
 }
 
 TEST(Encoder, LongestCommentIsWritten)

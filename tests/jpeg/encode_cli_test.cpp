@@ -5,6 +5,7 @@
 #include "platform/picture.h"
 #include "test_source.h"
 #include "tests/support/cli_under_test.h"
+#include "tests/support/fixed_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -119,11 +120,12 @@ TEST_F(EncodeCli, FailuresExitNonZeroAndWriteNothing)
     const struct Row {
         const char* name;
         std::string arguments;
-        const char* message;  // expected on standard error
+        std::string message;  // expected on standard error
     } rows[] = {
-        {"sampling value", "--sampling 5x1,1x1,1x1 " + in(), "tavrenix-cli: error: Invalid Sampling Value\n"},
+        {"sampling value", "--sampling 5x1,1x1,1x1 " + in(),
+            "tavrenix-cli: error: " + std::string(fixed::kInvalidSamplingValue) + "\n"},
         {"comment length", "--comment " + std::string(65534, 'x') + " " + in(),
-            "tavrenix-cli: error: Illegal Comment Length\n"},
+            "tavrenix-cli: error: " + std::string(fixed::kIllegalCommentLength) + "\n"},
         {"comment character", "--comment '\xCE\xB1' " + in(), "not written: Overflow"},
         {"quality", "--quality 101 " + in(), "--quality"},
         {"sampling format", "--sampling 2x2 " + in(), "--sampling"},

@@ -6,6 +6,7 @@
 #include "jpeg/errors.h"
 #include "jpeg/scan_writer.h"
 #include "test_source.h"
+#include "tests/support/fixed_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -202,7 +203,7 @@ TEST(JpegSegments, Dqt)
         FAIL() << "no error";
     } catch (const RunTimeError& e) {
         EXPECT_EQ(e.number(), 1);
-        EXPECT_STREQ(e.what(), "Illegal precission in Quantization Table");
+        EXPECT_EQ(std::string_view(e.what()), fixed::kIllegalQuantPrecision);
     }
     OutputBuffer wide(200);
     WriteDQT(wide, 0, table, 0, 12);

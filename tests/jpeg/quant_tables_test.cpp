@@ -4,6 +4,7 @@
 
 #include "jpeg/cjpeg.h"
 #include "jpeg/errors.h"
+#include "tests/support/fixed_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -178,7 +179,7 @@ TEST(ExpandQuantTable, RefusesEntriesOutsideTheLimit)
         } catch (const RunTimeError& e) {
             EXPECT_FALSE(row.accepted) << row.value << " at precision " << row.precision;
             EXPECT_EQ(e.number(), 1);
-            EXPECT_STREQ(e.what(), "Bad Quantization Table");
+            EXPECT_EQ(std::string_view(e.what()), fixed::kBadQuantizationTable);
             // Column u = 0 was handled before (1, 0): its multipliers are new, (1, 1) is not.
             EXPECT_EQ(table.FScale[0], float(kAanScale[0] * kAanScale[0] / 2.0));
             EXPECT_EQ(table.FScale[std::size_t(zz[7 * 8])], float(kAanScale[0] * kAanScale[7] / 2.0));

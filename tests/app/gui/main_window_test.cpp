@@ -5,6 +5,7 @@
 #include "app/gui/main_window.h"
 #include "controls/jc_frames.h"
 #include "gui_test_support.h"
+#include "tests/support/fixed_texts.h"
 
 #include <QAbstractButton>
 #include <QDragEnterEvent>
@@ -21,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <set>
 
 namespace tav {
@@ -45,6 +47,11 @@ COLORREF quarters(int x, int y, int width, int height)
 }
 
 QRgb qrgb(COLORREF c) { return qRgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
+
+QString latin1(std::string_view s) { return QLatin1String(s.data(), qsizetype(s.size())); }
+
+// The maker's web address is the program's own choice, not one of the fixed texts.
+constexpr std::string_view kExpectedWebAddress = "www.tavrenix.example";
 
 std::set<std::string> namesIn(const fs::path& folder)
 {
@@ -115,30 +122,30 @@ struct ControlRow {
     const char* name;
     const char* parent;
     QRect geometry;
-    const char* text;  // null: no text
+    std::optional<std::string_view> text;  // none: no text
     qreal points;  // 0: not a text control
-    const char* toolTip;
+    std::string_view toolTip;
 };
 
 const ControlRow kControls[] = {
-    {"jcfSeason", "Main", {14, 63, 256, 149}, "1) Please Choose a Season", 9.75, ""},
-    {"OptVersion3", "jcfSeason", {7, 112, 231, 21}, "Season 6 ( EN MODO TEST )", 9.75, ""},
-    {"OptVersion2", "jcfSeason", {5, 85, 231, 21}, "Season 5 ( 1.05c or similar )", 9.75, ""},
-    {"OptVersion1", "jcfSeason", {5, 60, 231, 21}, "Season 3 or 4 ( 1.04x or similar )", 9.75, ""},
-    {"OptVersion0", "jcfSeason", {5, 35, 231, 21}, "Season 1 or 2 ( 97d to 1.0x )", 9.75, ""},
-    {"PicHeader", "Main", {0, 0, 743, 51}, nullptr, 0, ""},
-    {"lblWeb", "PicHeader", {220, 5, 274, 44}, "Tavrenix", 27.75, ""},
-    {"jcFrames1", "Main", {14, 217, 256, 101}, "2) Type of logo to make", 9.75, ""},
-    {"OptType0", "jcFrames1", {5, 35, 231, 21}, "Startup logo", 9.75, ""},
-    {"OptType1", "jcFrames1", {5, 60, 231, 21}, "Loading Screen", 9.75, ""},
-    {"jcFrames2", "Main", {336, 63, 396, 331}, "3) Select a image from your disk", 9.75, ""},
-    {"CmdAceptar", "jcFrames2", {100, 290, 162, 30}, "Make my logo now!", 9.75, ""},
+    {"jcfSeason", "Main", {14, 63, 256, 149}, fixed::kSeasonFrameCaption, 9.75, ""},
+    {"OptVersion3", "jcfSeason", {7, 112, 231, 21}, fixed::kSeasons[3].caption, 9.75, ""},
+    {"OptVersion2", "jcfSeason", {5, 85, 231, 21}, fixed::kSeasons[2].caption, 9.75, ""},
+    {"OptVersion1", "jcfSeason", {5, 60, 231, 21}, fixed::kSeasons[1].caption, 9.75, ""},
+    {"OptVersion0", "jcfSeason", {5, 35, 231, 21}, fixed::kSeasons[0].caption, 9.75, ""},
+    {"PicHeader", "Main", {0, 0, 743, 51}, std::nullopt, 0, ""},
+    {"lblWeb", "PicHeader", {220, 5, 274, 44}, fixed::kHeaderText, 27.75, ""},
+    {"jcFrames1", "Main", {14, 217, 256, 101}, fixed::kLogoTypeFrameCaption, 9.75, ""},
+    {"OptType0", "jcFrames1", {5, 35, 231, 21}, fixed::kLogoTypeCaptions[0], 9.75, ""},
+    {"OptType1", "jcFrames1", {5, 60, 231, 21}, fixed::kLogoTypeCaptions[1], 9.75, ""},
+    {"jcFrames2", "Main", {336, 63, 396, 331}, fixed::kImageFrameCaption, 9.75, ""},
+    {"CmdAceptar", "jcFrames2", {100, 290, 162, 30}, fixed::kMakeButtonText, 9.75, ""},
     {"TxtArchivo", "jcFrames2", {15, 260, 301, 21}, "", 0, ""},
-    {"CmdExaminar", "jcFrames2", {325, 260, 33, 21}, "...", 8.25, "Browse your system for images"},
-    {"ImgPrev", "jcFrames2", {75, 35, 256, 195}, nullptr, 0, "Your selected image"},
-    {"LblImageFile", "jcFrames2", {15, 240, 243, 16}, "Image file ( JPG, GIF, BMP )", 9.75, ""},
-    {"Lblinfo2", "Main", {21, 329, 250, 36}, "All logos are auto-resized to the right size for the logo.", 9.75, ""},
-    {"LblForo", "Main", {56, 413, 676, 44}, "www.tavrenix.example", 27.75, ""},
+    {"CmdExaminar", "jcFrames2", {325, 260, 33, 21}, fixed::kBrowseButtonText, 8.25, fixed::kBrowseButtonToolTip},
+    {"ImgPrev", "jcFrames2", {75, 35, 256, 195}, std::nullopt, 0, fixed::kPreviewToolTip},
+    {"LblImageFile", "jcFrames2", {15, 240, 243, 16}, fixed::kImageFileLabel, 9.75, ""},
+    {"Lblinfo2", "Main", {21, 329, 250, 36}, fixed::kResizeInfoLabel, 9.75, ""},
+    {"LblForo", "Main", {56, 413, 676, 44}, kExpectedWebAddress, 27.75, ""},
 };
 
 TEST_F(MainWindowTest, EveryControlHasItsPlaceTextFontAndToolTip)
@@ -149,7 +156,7 @@ TEST_F(MainWindowTest, EveryControlHasItsPlaceTextFontAndToolTip)
         ASSERT_NE(widget, nullptr);
         EXPECT_EQ(widget->parentWidget()->objectName(), QLatin1String(row.parent));
         EXPECT_EQ(widget->geometry(), row.geometry);
-        EXPECT_EQ(widget->toolTip(), QLatin1String(row.toolTip));
+        EXPECT_EQ(widget->toolTip(), latin1(row.toolTip));
         if (!row.text)
             continue;
         QString text;
@@ -164,7 +171,7 @@ TEST_F(MainWindowTest, EveryControlHasItsPlaceTextFontAndToolTip)
         } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
             text = edit->text();
         }
-        EXPECT_EQ(text, QLatin1String(row.text));
+        EXPECT_EQ(text, latin1(*row.text));
         if (row.points == 0)
             continue;
         EXPECT_EQ(font.family(), QStringLiteral("Arial"));
@@ -182,7 +189,7 @@ TEST_F(MainWindowTest, EveryControlHasItsPlaceTextFontAndToolTip)
 
 TEST_F(MainWindowTest, StartsWithTheDefaults)
 {
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Tavrenix - Written by Kelbrin - www.tavrenix.example"));
+    EXPECT_EQ(window.windowTitle(), latin1(fixed::kWindowTitlePrefix) + latin1(kExpectedWebAddress));
     EXPECT_EQ(window.size(), QSize(743, 468));
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
     EXPECT_FALSE(window.windowIcon().isNull());
@@ -234,8 +241,8 @@ TEST_F(MainWindowTest, MakeWithoutAPictureSaysSoAndDoesNothingElse)
     window.OptType(1)->setChecked(true);
     window.CmdAceptar()->click();
     ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].text, "Please choose image file before create logo !!!");
-    EXPECT_EQ(user.messages[0].title, "No hay una estupida imagen");
+    EXPECT_EQ(user.messages[0].text, fixed::kNoPictureText);
+    EXPECT_EQ(user.messages[0].title, fixed::kNoPictureTitle);
     EXPECT_EQ(user.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_TRUE(user.fileDialogs.empty());
     EXPECT_TRUE(user.folderTitles.empty());
@@ -274,14 +281,14 @@ TEST_P(WholeJobTest, TypedPathRunsTheWholeJob)
     if (type == LogoType::StartupLogo) {
         ASSERT_EQ(user.fileDialogs.size(), 1u);
         EXPECT_EQ(user.fileDialogs[0].mode, FileDialogMode::Save);
-        EXPECT_EQ(user.fileDialogs[0].title, "Save image of intro ");
+        EXPECT_EQ(user.fileDialogs[0].title, fixed::kSaveDialogTitle);
         EXPECT_TRUE(user.folderTitles.empty());
         expected = {"IntroLogo.ozj"};
     } else {
         EXPECT_TRUE(user.fileDialogs.empty());
         ASSERT_EQ(user.folderTitles.size(), 1u);
-        EXPECT_EQ(user.folderTitles[0], seasonLayout(season).folderBrowserTitle);
-        for (const PartLayout& part : seasonLayout(season).parts)
+        EXPECT_EQ(user.folderTitles[0], fixed::kSeasons[std::size_t(season)].folderBrowserTitle);
+        for (const fixed::Part& part : fixed::kSeasons[std::size_t(season)].parts)
             expected.insert(std::string(part.ozjName.substr(1)));
     }
     EXPECT_EQ(namesIn(outFolder), expected);
@@ -289,10 +296,10 @@ TEST_P(WholeJobTest, TypedPathRunsTheWholeJob)
         EXPECT_TRUE(looksLikeContainer(outFolder / name)) << name;
 
     ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].title, "Done");
+    EXPECT_EQ(user.messages[0].title, fixed::kCompletionTitle);
     EXPECT_EQ(user.messages[0].icon, MessageIcon::Information);
-    const std::string_view done
-        = type == LogoType::StartupLogo ? startupLogoLayout().completionText : seasonLayout(season).completionText;
+    const std::string_view done = type == LogoType::StartupLogo ? fixed::kStartupLogoCompletionText
+                                                                : fixed::kSeasons[std::size_t(season)].completionText;
     EXPECT_EQ(user.messages[0].text, done);
     const fs::path destination = type == LogoType::StartupLogo ? outFolder / "IntroLogo.ozj" : outFolder;
     EXPECT_NE(user.messages[0].detail.find(destination.string()), std::string::npos) << user.messages[0].detail;
@@ -327,8 +334,8 @@ TEST_F(MainWindowTest, NoStartupLogoForSeasonsTwoAndThree)
         window.OptVersion(season)->setChecked(true);
         window.CmdAceptar()->click();
         ASSERT_EQ(user.messages.size(), 1u);
-        EXPECT_EQ(user.messages[0].text, "This season not have intros in the client");
-        EXPECT_EQ(user.messages[0].title, "Info");
+        EXPECT_EQ(user.messages[0].text, fixed::kNoStartupLogoText);
+        EXPECT_EQ(user.messages[0].title, fixed::kNoStartupLogoTitle);
         EXPECT_EQ(user.messages[0].icon, MessageIcon::Information);
     }
     EXPECT_TRUE(user.fileDialogs.empty());
@@ -344,15 +351,15 @@ TEST_F(MainWindowTest, BrowseAsksForAPictureAndShowsItSqueezed)
     ASSERT_EQ(user.fileDialogs.size(), 1u);
     const FileDialogRequest& r = user.fileDialogs[0];
     EXPECT_EQ(r.mode, FileDialogMode::Open);
-    EXPECT_EQ(r.title, "Abrir");
-    EXPECT_EQ(r.defaultFileName, "Files");
+    EXPECT_EQ(r.title, fixed::kOpenTitle);
+    EXPECT_EQ(r.defaultFileName, fixed::kOpenDefaultName);
     ASSERT_EQ(r.filters.size(), 2u);
-    EXPECT_EQ(r.filters[0].description, "Imagenes ");
-    EXPECT_EQ(r.filters[0].pattern, "*.jpg;*.bmp;*.gif");
-    EXPECT_EQ(r.filters[1].description, "Todos los archivos");
-    EXPECT_EQ(r.filters[1].pattern, "*.*");
+    EXPECT_EQ(r.filters[0].description, fixed::kImagesDescription);
+    EXPECT_EQ(r.filters[0].pattern, fixed::kImagesPattern);
+    EXPECT_EQ(r.filters[1].description, fixed::kAllFilesDescription);
+    EXPECT_EQ(r.filters[1].pattern, fixed::kAllFilesPattern);
     EXPECT_EQ(r.initialFolder, appFolder.string());
-    EXPECT_EQ(r.defaultExtension, "jpg");
+    EXPECT_EQ(r.defaultExtension, fixed::kOpenDefaultExtension);
 
     EXPECT_EQ(window.TxtArchivo()->text().toStdString(), source.string());
     expectQuarters(window.previewImage(), "kept");
