@@ -2,21 +2,23 @@
 //
 // Two faults of the plain algorithm are avoided here:
 //  - A picture the loader cannot decode used to leave the previous picture on the surfaces, so
-//    a run could write the wrong picture under the new one's names. Every cut now blanks the
-//    surfaces it fills before it reads anything, and blanks them again when it fails, and the
-//    failure is raised to the caller.
+//    a run could write the wrong picture under the new one's names. A cut that fails now blanks
+//    every surface it fills and raises the failure to the caller; one that succeeds writes
+//    every pixel, so nothing of an earlier picture is left either way.
 //  - The header's size was the source rectangle of the stretch. Its 16-bit readers make a
 //    top-down BMP's height and a PNG's width of 32768 or more negative, and a header of an
 //    unknown format gives 0, so the stretch drew nothing or a mirrored image. The whole decoded
 //    picture is the source of the stretch, whatever its header says.
 #include "app/logo_cutter.h"
 
+#include "platform/file_access.h"
 #include "platform/picture_reader.h"
 #include "platform/run_time_error.h"
 #include "platform/stretch.h"
 #include "platform/transfer.h"
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace tav {
@@ -101,10 +103,13 @@ const DrawingSurface& LogoCutter::partSurface(SeasonIndex season, int part) cons
 
 void LogoCutter::scaleOnto(DrawingSurface& target, const fs::path& path)
 {
-    // The header first: its errors (a missing file above all) reach the caller as they are,
-    // with the file named.
+    // Opened once: the header and the pixels are read from the same file, even if another
+    // takes its name meanwhile. The header's errors (a missing file above all) reach the caller
+    // as they are, with the file named.
+    std::optional<InputFile> file;
     try {
-        m_imageInfo.ReadImageInfo(path);
+        file.emplace(path);
+        m_imageInfo.ReadImageInfo(*file);
     } catch (const RunTimeError& e) {
         throw RunTimeError(e.number(), path.string() + ": " + describeReadError(e, m_imageInfo));
     }
@@ -112,7 +117,7 @@ void LogoCutter::scaleOnto(DrawingSurface& target, const fs::path& path)
     // The whole decoded picture is the source rectangle, whatever the header said (see the top
     // of this file). Rows are decoded as the stretch needs them and dropped after it.
     const std::unique_ptr<PictureReader> reader =
-        PictureReader::open(path, target.width(), target.height(), m_jpegScaling);
+        PictureReader::open(std::move(*file), target.width(), target.height(), m_jpegScaling);
     // The surface keeps the platform's halftone mode, as the stretch it stands for sets it.
     if (!SetStretchBltMode(target.hdc(), HALFTONE) || !StretchPicture(*reader, target.bitmap()))
         cutFailed(path, kCannotScale);

@@ -117,7 +117,12 @@ void LogoRun::writeImage(const DIBSection& surface, std::string_view jpegName, c
         // Leave no intermediate behind for a part that failed.
         std::error_code ignored;
         std::filesystem::remove(jpegPath, ignored);
-        outcome.failed.push_back({ozjPath, e.what()});
+        // The list names the file already.
+        std::string reason = e.what();
+        const std::string named = ozjPath.string() + ": ";
+        if (reason.rfind(named, 0) == 0)
+            reason.erase(0, named.size());
+        outcome.failed.push_back({ozjPath, reason});
     } catch (const std::bad_alloc&) {
         outcome.failed.push_back({ozjPath, "not enough memory"});
     }

@@ -1,6 +1,6 @@
 #include "app/ozj_container.h"
 
-#include "app/file_output.h"
+#include "platform/file_access.h"
 #include "platform/run_time_error.h"
 
 #include <algorithm>
@@ -49,7 +49,7 @@ void WriteOzj(const std::filesystem::path& jpegPath, const std::filesystem::path
     } catch (const RunTimeError& e) {
         throw RunTimeError(e.number(), jpegPath.string() + ": " + e.what());
     }
-    writeFileAtomically(ozjPath, ozj);
+    replaceFile(ozjPath, ozj);
     // The intermediate has done its work; one that cannot be removed is removed before the
     // next export of the same name anyway.
     std::error_code ignored;

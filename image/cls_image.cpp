@@ -7,18 +7,14 @@
 // subscript-out-of-range error instead of reading garbage.
 #include "image/cls_image.h"
 
+#include "platform/file_access.h"
 #include "platform/run_time_error.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <limits>
-#include <memory>
+#include <span>
 #include <string>
-#include <system_error>
 
 namespace tav {
 
@@ -86,9 +82,6 @@ std::string describeReadError(const RunTimeError& error, const clsImage& info)
         else
             text += ": the colour depth in the header does not fit in 8 bits";
         break;
-    case kErrPathFileAccess:
-        text += ": not a file that can be read";
-        break;
     default:
         break;
     }
@@ -147,47 +140,32 @@ namespace {
 constexpr std::int64_t kFirstBytes = 4096;
 constexpr std::int64_t kGrowthFactor = 16;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-// Opened with fopen, as the picture loaders open a picture, so the tests' fault library, which
-// watches fopen and fclose, sees the header read; the bytes are read with pread, straight into
-// the caller's memory at the offset asked for, in one system call.
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-File openForReading(const fs::path& path) { return File(std::fopen(path.c_str(), "rb")); }
-
-// Reads `count` bytes at `offset` into `to`; false when the file ends before them.
-bool readAt(std::FILE* file, std::int64_t offset, std::uint8_t* to, std::int64_t count)
+// The file ended before the length it had when it was opened.
+[[noreturn]] void raiseCutShort()
 {
-    const int fd = ::fileno(file);
-    while (count > 0) {
-        const ssize_t got = ::pread(fd, to, std::size_t(count), off_t(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        to += got;
-        offset += got;
-        count -= got;
-    }
-    return true;
+    throw RunTimeError(kErrPathFileAccess, std::string(kMsgPathFileAccess) + ": the file was cut short while it was read");
 }
 
 }  // namespace
 
 void clsImage::ReadImageInfo(const fs::path& sFileName)
 {
-    m_width = 0;
-    m_height = 0;
-    m_depth = 0;
-    m_fileSize = 0;
-    m_imageType = kImageUnknown;
-    m_fileBytes.clear();
-    m_fileBytes.shrink_to_fit();
-    m_wholeFile = true;
+    clear();
+    const InputFile file(sFileName);
+    ReadImageInfo(file);
+}
 
-    loadFile(sFileName);
+void clsImage::ReadImageInfo(const InputFile& file)
+{
+    clear();
+    // The file is read only while its header is read; the pointer does not outlive the call.
+    m_file = &file;
+    struct Release {
+        clsImage& info;
+        ~Release() { info.m_file = nullptr; }
+    } release{*this};
+
+    loadFile();
 
     testPng();
     testGif();
@@ -198,48 +176,42 @@ void clsImage::ReadImageInfo(const fs::path& sFileName)
     if (m_imageType == kImageUnknown)
         searchJpeg();
 
-    // A recognised file needs its bytes no longer.
-    if (m_imageType != kImageUnknown) {
-        m_fileBytes.assign(1, 0);
-        m_fileBytes.shrink_to_fit();
-        m_wholeFile = true;
-    }
+    // The bytes are needed no longer.
+    m_fileBytes.assign(1, 0);
+    m_fileBytes.shrink_to_fit();
+    m_wholeFile = true;
+}
+
+void clsImage::clear()
+{
+    m_width = 0;
+    m_height = 0;
+    m_depth = 0;
+    m_fileSize = 0;
+    m_imageType = kImageUnknown;
+    m_fileBytes.clear();
+    m_fileBytes.shrink_to_fit();
+    m_wholeFile = true;
 }
 
 // Reads the file's first bytes, or the whole file with one zero byte after it when it is that
-// short. Opening a path that names no file must not create one (the header reader only looks),
-// so a missing file is the file-not-found error and anything that is not a readable regular
-// file the access error. The status is asked for before opening because opening a FIFO would
-// wait for a writer.
-void clsImage::loadFile(const fs::path& path)
+// short.
+void clsImage::loadFile()
 {
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (status.type() == fs::file_type::not_found)
-        throw RunTimeError(kErrFileNotFound, kMsgFileNotFound);
-    if (ec || !fs::is_regular_file(status))
-        throw RunTimeError(kErrPathFileAccess, kMsgPathFileAccess);
-
-    const File file = openForReading(path);
-    // The length is where a seek to the end lands; a file that cannot seek there (as those
-    // of /proc) cannot be read as a file.
-    const std::int64_t length = file ? std::int64_t(::lseek(::fileno(file.get()), 0, SEEK_END)) : -1;
-    if (length < 0)
-        throw RunTimeError(kErrPathFileAccess, kMsgPathFileAccess);
+    const std::uint64_t length = m_file->size();
     // FileSize is a signed 32-bit value; a longer file cannot be described.
-    if (length > std::numeric_limits<std::int32_t>::max())
+    if (length > std::uint64_t(std::numeric_limits<std::int32_t>::max()))
         raiseOverflow();
 
-    const bool whole = length <= kFirstBytes;
-    const std::int64_t count = whole ? length : kFirstBytes;
-    std::vector<std::uint8_t> bytes(std::size_t(whole ? length + 1 : count), 0);
-    if (!readAt(file.get(), 0, bytes.data(), count))
-        throw RunTimeError(kErrPathFileAccess, kMsgPathFileAccess);
+    const bool whole = length <= std::uint64_t(kFirstBytes);
+    const std::size_t count = std::size_t(whole ? length : std::uint64_t(kFirstBytes));
+    std::vector<std::uint8_t> bytes(whole ? count + 1 : count, 0);
+    if (m_file->readAt(0, std::span(bytes.data(), count)) != count)
+        raiseCutShort();
 
     m_fileSize = std::int32_t(length);
     m_fileBytes = std::move(bytes);
     m_wholeFile = whole;
-    m_path = path;
 }
 
 // Reads on from where the bytes held end, so that `offset` is held, with the zero byte after
@@ -253,10 +225,10 @@ void clsImage::loadMore(std::int64_t offset) const
         wanted = m_fileSize;
 
     m_fileBytes.resize(std::size_t(whole ? wanted + 1 : wanted), 0);
-    const File file = openForReading(m_path);
-    if (!file || !readAt(file.get(), held, m_fileBytes.data() + held, wanted - held)) {
+    const std::size_t count = std::size_t(wanted - held);
+    if (!m_file || m_file->readAt(std::uint64_t(held), std::span(m_fileBytes.data() + held, count)) != count) {
         m_fileBytes.resize(std::size_t(held));
-        throw RunTimeError(kErrPathFileAccess, kMsgPathFileAccess);
+        raiseCutShort();
     }
     m_wholeFile = whole;
 }

@@ -16,6 +16,8 @@
 
 namespace tav {
 
+class InputFile;
+
 // Values of clsImage::ImageType().
 enum ImageTypeCode : std::int32_t {
     kImageUnknown = 0,
@@ -40,6 +42,8 @@ public:
     //   9 when the file ends inside the header of the format it was recognised as (files of
     //     0 to 2 bytes always); the properties keep what was set before the failing read.
     void ReadImageInfo(const std::filesystem::path& sFileName);
+    // The same for a file already open; it is read only during the call.
+    void ReadImageInfo(const InputFile& file);
 
     std::int32_t Width() const { return m_width; }
     std::int32_t Height() const { return m_height; }
@@ -56,7 +60,8 @@ private:
     std::int32_t ReadLongLE(std::int64_t offset) const;
     std::int32_t ReadLongBE(std::int64_t offset) const;
 
-    void loadFile(const std::filesystem::path& path);
+    void clear();
+    void loadFile();
     void testPng();
     void testGif();
     void testBmp();
@@ -74,7 +79,7 @@ private:
     // at its first few dozen bytes.
     mutable std::vector<std::uint8_t> m_fileBytes;
     mutable bool m_wholeFile = true;
-    std::filesystem::path m_path;
+    const InputFile* m_file = nullptr;  // during ReadImageInfo only
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
     std::uint8_t m_depth = 0;

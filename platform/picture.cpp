@@ -8,20 +8,16 @@
 #include "picture.h"
 
 #include "dib.h"
+#include "file_access.h"
 #include "picture_decoders.h"
 #include "pixel_rows.h"
 #include "run_time_error.h"
 
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
-#include <system_error>
+#include <optional>
 #include <vector>
-
-#include <unistd.h>
 
 namespace tav {
 
@@ -41,11 +37,6 @@ static_assert(sizeof(kPngSignature) <= kPictureSignatureBytes && sizeof(kGif87Si
 constexpr std::uint32_t kFileHeaderSize = 14;
 constexpr std::uint32_t kInfoHeaderSize = 40;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 template <std::size_t N>
 bool startsWith(std::span<const std::uint8_t> head, const std::uint8_t (&signature)[N])
 {
@@ -57,47 +48,6 @@ std::string pathText(const std::filesystem::path& path) { return path.string(); 
 [[noreturn]] void fileError(int number, const char* text, const std::filesystem::path& path)
 {
     throw RunTimeError(number, pathText(path) + ": " + text);
-}
-
-std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path)
-{
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (status.type() == std::filesystem::file_type::not_found)
-        fileError(kErrFileNotFound, kMsgFileNotFound, path);
-    // Folders, devices and pipes are not picture files (and a device may never end).
-    if (ec || status.type() != std::filesystem::file_type::regular)
-        fileError(kErrPathFileAccess, kMsgPathFileAccess, path);
-
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        if (errno == ENOENT)  // removed since the status check
-            fileError(kErrFileNotFound, kMsgFileNotFound, path);
-        fileError(kErrPathFileAccess, kMsgPathFileAccess, path);
-    }
-
-    // The size is only a hint: the file may change while it is read, so read to its end.
-    std::vector<std::uint8_t> bytes;
-    const std::uintmax_t hint = std::filesystem::file_size(path, ec);
-    constexpr std::size_t kChunk = 1 << 20;
-    if (!ec && hint <= kMaxPictureFileBytes)
-        bytes.reserve(std::size_t(hint) + kChunk);  // room for the last read that finds the end
-    for (;;) {
-        const std::size_t used = bytes.size();
-        if (used > kMaxPictureFileBytes)
-            fileError(kErrInvalidPicture, "file too large for a picture", path);
-        bytes.resize(used + kChunk);
-        const std::size_t got = std::fread(bytes.data() + used, 1, kChunk, file.get());
-        bytes.resize(used + got);
-        if (got < kChunk) {
-            if (std::ferror(file.get()))
-                fileError(kErrPathFileAccess, kMsgPathFileAccess, path);
-            break;
-        }
-    }
-    if (bytes.size() > kMaxPictureFileBytes)
-        fileError(kErrInvalidPicture, "file too large for a picture", path);
-    return bytes;
 }
 
 void putLe16(std::uint8_t* p, std::uint32_t v)
@@ -112,8 +62,8 @@ void putLe32(std::uint8_t* p, std::uint32_t v)
     putLe16(p + 2, v >> 16);
 }
 
-// Writes the bitmap file to an open stream; false on any write failure.
-bool writeBmp(const DIBSection& bitmap, std::FILE* out)
+// The bitmap file of `bitmap`; empty when its size does not fit the format.
+std::vector<std::uint8_t> bmpFile(const DIBSection& bitmap)
 {
     const int width = bitmap.width();
     const int height = bitmap.height();
@@ -121,9 +71,10 @@ bool writeBmp(const DIBSection& bitmap, std::FILE* out)
     const std::int64_t imageSize = stride * height;
     const std::int64_t fileSize = kFileHeaderSize + kInfoHeaderSize + imageSize;
     if (stride < 0 || fileSize > std::numeric_limits<std::uint32_t>::max())
-        return false;
+        return {};
 
-    std::uint8_t header[kFileHeaderSize + kInfoHeaderSize] = {};
+    std::vector<std::uint8_t> file(std::size_t(fileSize), 0);  // the row padding stays zero
+    std::uint8_t* header = file.data();
     header[0] = kBmpSignature[0];
     header[1] = kBmpSignature[1];
     putLe32(header + 2, std::uint32_t(fileSize));
@@ -137,35 +88,19 @@ bool writeBmp(const DIBSection& bitmap, std::FILE* out)
     putLe32(info + 16, BI_RGB);
     putLe32(info + 20, std::uint32_t(imageSize));
     // Resolution and colour counts stay 0: unknown resolution, no colour table.
-    if (std::fwrite(header, 1, sizeof header, out) != sizeof header)
-        return false;
 
     std::vector<std::uint32_t> rgb(static_cast<std::size_t>(width));
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(stride), 0);  // the padding stays zero
-    for (int y = height - 1; y >= 0; --y) {
+    std::uint8_t* row = info + kInfoHeaderSize;
+    for (int y = height - 1; y >= 0; --y, row += stride) {
         readRgbRow(bitmap, y, 0, width, rgb.data());
-        std::uint8_t* p = row.data();
+        std::uint8_t* p = row;
         for (int x = 0; x < width; ++x, p += 3) {
             p[0] = std::uint8_t(rgb[std::size_t(x)]);
             p[1] = std::uint8_t(rgb[std::size_t(x)] >> 8);
             p[2] = std::uint8_t(rgb[std::size_t(x)] >> 16);
         }
-        if (std::fwrite(row.data(), 1, row.size(), out) != row.size())
-            return false;
     }
-    return std::fflush(out) == 0;
-}
-
-// A name beside the target for writing the new file before it replaces the target, so a
-// failed save never leaves a half-written file under the target's name.
-std::filesystem::path temporarySibling(const std::filesystem::path& path)
-{
-    static std::atomic<unsigned> counter{0};
-    // Appended piece by piece: GCC 12 at -O3 misreports "." + std::string as overlapping memcpy.
-    std::string name = ".";
-    name += path.filename().string();
-    name += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    return path.parent_path() / name;
+    return file;
 }
 
 }  // namespace
@@ -207,12 +142,24 @@ void invalidPicture(const char* problem) { throw RunTimeError(kErrInvalidPicture
 
 std::unique_ptr<Picture> LoadPicture(const std::filesystem::path& path)
 {
-    const std::vector<std::uint8_t> bytes = readWholeFile(path);
-    if (bytes.empty())
-        fileError(kErrInvalidPicture, "empty file", path);
+    std::optional<InputFile> file;
+    try {
+        file.emplace(path);
+    } catch (const RunTimeError& e) {
+        fileError(e.number(), e.what(), path);
+    }
+    return LoadPicture(*file);
+}
 
+std::unique_ptr<Picture> LoadPicture(const InputFile& file)
+{
+    const std::filesystem::path& path = file.path();
     std::unique_ptr<DIBSection> bitmap;
     try {
+        const std::vector<std::uint8_t> bytes =
+            file.readRest(0, kMaxPictureFileBytes, kErrInvalidPicture, "file too large for a picture");
+        if (bytes.empty())
+            invalidPicture("empty file");
         switch (sniffPictureFormat(bytes)) {
         case PictureFormat::Bmp: bitmap = decodeBmp(bytes); break;
         case PictureFormat::Gif: bitmap = decodeGif(bytes); break;
@@ -232,32 +179,14 @@ std::unique_ptr<Picture> LoadPicture(const std::filesystem::path& path)
 
 void SavePicture(const DIBSection& bitmap, const std::filesystem::path& path)
 {
-    // Exclusive creation ("x"): never write into a file someone else made under our name.
-    std::filesystem::path temporary;
-    FilePtr file;
-    for (unsigned attempt = 0; attempt < 16 && !file; ++attempt) {
-        temporary = temporarySibling(path);
-        file.reset(std::fopen(temporary.c_str(), "wbx"));
-        if (!file && errno != EEXIST)
-            break;
-    }
-    if (!file)
-        fileError(kErrPathFileAccess, kMsgPathFileAccess, path);
-
-    bool written = false;
+    std::vector<std::uint8_t> file;
     try {
-        written = writeBmp(bitmap, file.get());
+        file = bmpFile(bitmap);
     } catch (const std::bad_alloc&) {
-        written = false;
     }
-    const bool closed = std::fclose(file.release()) == 0;
-    std::error_code ec;
-    if (written && closed)
-        std::filesystem::rename(temporary, path, ec);
-    if (!written || !closed || ec) {
-        std::filesystem::remove(temporary, ec);
+    if (file.empty())
         fileError(kErrPathFileAccess, kMsgPathFileAccess, path);
-    }
+    replaceFile(path, file);
 }
 
 }  // namespace tav

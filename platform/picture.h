@@ -16,6 +16,8 @@
 
 namespace tav {
 
+class InputFile;
+
 class Picture {
 public:
     explicit Picture(std::unique_ptr<DIBSection> bitmap);
@@ -40,6 +42,8 @@ inline constexpr std::int64_t kMaxPictureSide = 65535;
 // cannot be read, 481 for a file that is not a picture this program reads, malformed,
 // truncated or too large; the message names the file and the problem.
 std::unique_ptr<Picture> LoadPicture(const std::filesystem::path& path);
+// The same for a file already open, read from its start.
+std::unique_ptr<Picture> LoadPicture(const InputFile& file);
 
 // Writes the bitmap's exact pixels as a bottom-up 24-bit BMP. Throws RunTimeError 75 when
 // the file cannot be written (nothing is left behind then).

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "dib.h"
+#include "file_access.h"
 #include "memory_advice.h"
 
 #include <cstdint>
@@ -33,6 +34,9 @@ public:
     // as LoadPicture does.
     static std::unique_ptr<PictureReader> open(const std::filesystem::path& path, int targetWidth = 0,
         int targetHeight = 0, JpegScaling scaling = JpegScaling::Full);
+    // The same for a file already open, which the reader takes over.
+    static std::unique_ptr<PictureReader> open(
+        InputFile file, int targetWidth = 0, int targetHeight = 0, JpegScaling scaling = JpegScaling::Full);
     virtual ~PictureReader();
     PictureReader(const PictureReader&) = delete;
     PictureReader& operator=(const PictureReader&) = delete;

@@ -3,8 +3,8 @@
 // first 24 bytes. The output is replaced whole or not at all.
 #include "app/cli/commands.h"
 
-#include "app/file_output.h"
 #include "app/ozj_container.h"
+#include "platform/file_access.h"
 #include "platform/run_time_error.h"
 
 #include <iostream>
@@ -27,7 +27,7 @@ void run(const Paths& p, bool wrap)
         if (wrap && (in.size() < 2 || in[0] != 0xFF || in[1] != 0xD8))
             throw RunTimeError(kErrBadFileFormat, "not a JPEG file (no start-of-image marker)");
         const std::vector<std::uint8_t> out = wrap ? wrapOzj(in) : unwrapOzj(in);
-        writeFileAtomically(p.output, out);
+        replaceFile(p.output, out);
         std::cout << p.output << " (" << out.size() << " bytes)\n";
     } catch (const RunTimeError& e) {
         const std::string what = e.what();

@@ -1,23 +1,25 @@
 // A fault for tavrenix-cli, injected by the tests without any hook in the program: this library
-// is loaded into the real program with LD_PRELOAD and wraps fopen/fclose. The first time the
-// program closes the file named by TAVRENIX_FAULT_PATH after opening it (the header reader's
-// read, which comes before the decode), it changes that file as TAVRENIX_FAULT_ACTION says:
+// is loaded into the real program with LD_PRELOAD and wraps open and pread. Right after the
+// program's first read from the file named by TAVRENIX_FAULT_PATH (the header reader's read,
+// which comes before the decode), it changes that file as TAVRENIX_FAULT_ACTION says:
 //   delete             the picture is removed
 //   truncate           the picture is cut to half its length
 //   replace=OTHER      OTHER is renamed over the picture (a different picture under the name)
-// So "the picture changed between the header read and the decode" happens at exactly that
-// point on every run, for root and other users alike.
+// So "the picture changed while the program was reading it" happens at exactly that point on
+// every run, for root and other users alike.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-std::FILE* g_watched = nullptr;
+int g_watched = -1;
 bool g_done = false;
 
 template <typename Function> Function next(const char* name)
@@ -25,12 +27,12 @@ template <typename Function> Function next(const char* name)
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
-std::FILE* watch(std::FILE* file, const char* path)
+int watch(int fd, const char* path)
 {
     const char* target = std::getenv("TAVRENIX_FAULT_PATH");
-    if (file && target && path && !g_done && !g_watched && std::strcmp(path, target) == 0)
-        g_watched = file;
-    return file;
+    if (fd >= 0 && target && path && !g_done && g_watched < 0 && std::strcmp(path, target) == 0)
+        g_watched = fd;
+    return fd;
 }
 
 void inject()
@@ -55,29 +57,51 @@ void inject()
     }
 }
 
-}  // namespace
-
-extern "C" std::FILE* fopen(const char* path, const char* mode)
+mode_t modeOf(int flags, va_list args)
 {
-    static const auto real = next<std::FILE* (*)(const char*, const char*)>("fopen");
-    return watch(real(path, mode), path);
+    return (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(args, unsigned)) : 0;
 }
 
-extern "C" std::FILE* fopen64(const char* path, const char* mode)
+ssize_t afterRead(int fd, ssize_t result)
 {
-    static const auto real = next<std::FILE* (*)(const char*, const char*)>("fopen64");
-    return watch(real(path, mode), path);
-}
-
-extern "C" int fclose(std::FILE* file)
-{
-    static const auto real = next<int (*)(std::FILE*)>("fclose");
-    const bool hit = file && file == g_watched;
-    const int result = real(file);
-    if (hit) {
-        g_watched = nullptr;
+    if (fd == g_watched && result > 0) {
+        g_watched = -1;
         g_done = true;
         inject();
     }
     return result;
+}
+
+}  // namespace
+
+extern "C" int open(const char* path, int flags, ...)
+{
+    static const auto real = next<int (*)(const char*, int, ...)>("open");
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeOf(flags, args);
+    va_end(args);
+    return watch(real(path, flags, mode), path);
+}
+
+extern "C" int open64(const char* path, int flags, ...)
+{
+    static const auto real = next<int (*)(const char*, int, ...)>("open64");
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeOf(flags, args);
+    va_end(args);
+    return watch(real(path, flags, mode), path);
+}
+
+extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset)
+{
+    static const auto real = next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+    return afterRead(fd, real(fd, buffer, count, offset));
+}
+
+extern "C" ssize_t pread64(int fd, void* buffer, size_t count, off_t offset)
+{
+    static const auto real = next<ssize_t (*)(int, void*, size_t, off_t)>("pread64");
+    return afterRead(fd, real(fd, buffer, count, offset));
 }

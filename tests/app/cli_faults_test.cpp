@@ -284,7 +284,7 @@ TEST_F(CliFaultsTest, MissingAndMisplacedDestinationsAreRefusedUpFront)
     fs::create_directories(out / blocked / "inside");
     const CliRun run = runScript(dir, cliLine(makeScreens(out, picture)));
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(contains(run.err, (out / blocked).string() + ": is a folder")) << run.err;
+    EXPECT_TRUE(contains(run.err, (out / blocked).string() + " (is a folder, not a file)")) << run.err;
     EXPECT_TRUE(fs::is_directory(out / blocked / "inside"));
     for (const auto& [name, bytes] : good)
         if (name != blocked) {
@@ -390,25 +390,33 @@ TEST_F(CliFaultsTest, AFileSizeLimitFailsTheWriteAndKeepsTheEarlierFile)
     EXPECT_TRUE(filesIn(work).empty()) << "a partial scratch bitmap or intermediate was left";
 }
 
-// The picture is changed right after the header reader has read it and before it is decoded.
-TEST_F(CliFaultsTest, APictureChangedAfterTheHeaderReadIsReadAsItIsThen)
+// The picture is changed right after its header was read and before it is decoded. The file is
+// opened once, so the header and the pixels come from the file that was opened: removing or
+// replacing the name changes nothing, cutting the file itself short is found.
+TEST_F(CliFaultsTest, APictureChangedAfterTheHeaderReadIsReadAsItWasOpened)
 {
     const fs::path other = dir / "other.bmp";
+    const fs::path unchanged = dir / "unchanged";
     struct Row {
         const char* name;
         std::string action;
-        int status;
-        const char* problem;
+        const char* problem;  // null: the run succeeds
     };
     const Row rows[] = {
-        {"deleted", "delete", 1, "File not found"},
-        {"cut short", "truncate", 1, "BMP: pixel data truncated"},
-        {"replaced by a red picture of another size", "replace=" + other.string(), 0, nullptr},
+        {"deleted", "delete", nullptr},
+        {"cut short", "truncate", "BMP: pixel data truncated"},
+        {"replaced by a red picture of another size", "replace=" + other.string(), nullptr},
     };
+    const auto writePicture = [&] {
+        picture = test::writeBmp(dir, "picture.bmp", 333, 211, [](int x, int y) { return RGB(x % 256, y, 9); });
+    };
+    writePicture();
+    fs::create_directories(unchanged);
+    ASSERT_EQ(runScript(dir, cliLine(makeScreens(unchanged, picture))).status, 0);
     for (const Row& row : rows) {
         fs::remove_all(out);
         fs::create_directories(out);
-        picture = test::writeBmp(dir, "picture.bmp", 333, 211, [](int x, int y) { return RGB(x % 256, y, 9); });
+        writePicture();
         test::writeBmp(dir, "other.bmp", 40, 25, [](int, int) { return RGB(250, 0, 0); });
         const auto earlier = placeEarlierFile(out, 0);
         const std::string script = "ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0\" "
@@ -418,31 +426,19 @@ TEST_F(CliFaultsTest, APictureChangedAfterTheHeaderReadIsReadAsItIsThen)
             + cliLine(makeScreens(out, picture), TAVRENIX_CLI_DYNAMIC);
         const CliRun run = runScript(dir, script);
         ASSERT_NE(run.status, 99) << row.name << ": the fault was not injected: " << run.err;
-        EXPECT_EQ(run.status, row.status) << row.name << run.err;
         if (row.problem) {
+            EXPECT_EQ(run.status, 1) << row.name << run.err;
             EXPECT_TRUE(contains(run.err, "The picture cannot be read, so nothing was written:"))
                 << row.name << run.err;
             EXPECT_TRUE(contains(run.err, picture.string() + ": " + row.problem)) << row.name << run.err;
             EXPECT_EQ(filesIn(out), earlier) << row.name;
-            EXPECT_TRUE(filesIn(work).empty()) << row.name;
-            continue;
+        } else {
+            EXPECT_EQ(run.status, 0) << row.name << run.err;
+            EXPECT_EQ(filesIn(out), filesIn(unchanged)) << row.name;
         }
-        // The decoded picture is the one that was there at the decode: every part is red.
-        EXPECT_FALSE(fs::exists(other)) << row.name;
-        for (const PartLayout& part : season0.parts) {
-            const Bytes jpeg = unwrapOzj(readBytes(pathIn(out, part.ozjName)));
-            tjhandle tj = tjInitDecompress();
-            std::vector<unsigned char> rgb(std::size_t(part.width) * std::size_t(part.height) * 3);
-            ASSERT_EQ(tjDecompress2(tj, jpeg.data(), jpeg.size(), rgb.data(), part.width, 0, part.height, TJPF_RGB, 0),
-                0);
-            tjDestroy(tj);
-            const std::size_t centre
-                = 3 * (std::size_t(part.height / 2) * std::size_t(part.width) + std::size_t(part.width / 2));
-            EXPECT_NEAR(rgb[centre], 250, 3) << part.ozjName;
-            EXPECT_NEAR(rgb[centre + 1], 0, 3) << part.ozjName;
-            EXPECT_NEAR(rgb[centre + 2], 0, 3) << part.ozjName;
-        }
+        EXPECT_TRUE(filesIn(work).empty()) << row.name;
     }
+    EXPECT_FALSE(fs::exists(other));
 }
 
 }  // namespace

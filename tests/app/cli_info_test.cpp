@@ -70,7 +70,7 @@ TEST(CliInfoTest, UnreadableFilesAreReportedAndTheRestStillExamined)
     EXPECT_EQ(run.out, gif.string() + ": GIF, ImageType 1, 1 x 1, depth 8, 14 bytes\n");
     EXPECT_EQ(run.err,
         "tavrenix-cli: error: " + missing.string() + ": File not found\n" +
-            "tavrenix-cli: error: " + dir.path().string() + ": Path/File access error: not a file that can be read\n" +
+            "tavrenix-cli: error: " + dir.path().string() + ": Path/File access error: is a folder, not a file\n" +
             "tavrenix-cli: error: " + tiny.string() +
             ": Subscript out of range: the file ends inside its BMP header\n" + "tavrenix-cli: error: " + cut.string() +
             ": Subscript out of range: the file ends inside its GIF header\n");

@@ -1,11 +1,10 @@
-#include "app/file_output.h"
 #include "app/ozj_container.h"
+#include "platform/file_access.h"
 #include "platform/run_time_error.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sys/stat.h>
 #include <numeric>
 
 namespace tav {
@@ -113,52 +112,6 @@ TEST(WriteOzjTest, AFailureKeepsTheOlderContainerAndTheJpeg)
     // No temporary file is left behind by any of them.
     for (const auto& entry : fs::directory_iterator(dir.path()))
         EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
-}
-
-TEST(FileOutput, ReplacingAFileSwapsItWhole)
-{
-    TempFolder dir;
-    const fs::path out = dir.path() / "IntroLogo.ozj";
-    writeRaw(out, std::vector<std::uint8_t>(3000, 0x11));
-    // A second name of the older file keeps the older bytes: the file is replaced, not rewritten.
-    fs::create_hard_link(out, dir.path() / "kept.ozj");
-    writeFileAtomically(out, jpegLike(100));
-    EXPECT_EQ(readWholeFile(out), jpegLike(100));
-    EXPECT_EQ(readWholeFile(dir.path() / "kept.ozj"), std::vector<std::uint8_t>(3000, 0x11));
-    // The new file has the permissions of any new file, not those of the temporary one.
-    const mode_t mask = umask(0);
-    umask(mask);
-    EXPECT_EQ(unsigned(fs::status(out).permissions() & fs::perms::all), 0666u & ~unsigned(mask));
-
-    // A link in the destination's place is replaced by the file; what it pointed to stays.
-    const fs::path target = dir.path() / "target.ozj", link = dir.path() / "link.ozj";
-    writeRaw(target, {1, 2, 3});
-    fs::create_symlink(target, link);
-    writeFileAtomically(link, jpegLike(50));
-    EXPECT_FALSE(fs::is_symlink(link));
-    EXPECT_EQ(readWholeFile(link), jpegLike(50));
-    EXPECT_EQ(readWholeFile(target), (std::vector<std::uint8_t>{1, 2, 3}));
-
-    // Nothing temporary is left behind.
-    for (const auto& entry : fs::directory_iterator(dir.path()))
-        EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
-}
-
-TEST(FileOutput, ReadingReportsMissingAndUnreadableFiles)
-{
-    TempFolder dir;
-    try {
-        readWholeFile(dir.path() / "none.jpg");
-        FAIL();
-    } catch (const RunTimeError& e) {
-        EXPECT_EQ(e.number(), kErrFileNotFound);
-    }
-    try {
-        readWholeFile(dir.path());
-        FAIL();
-    } catch (const RunTimeError& e) {
-        EXPECT_EQ(e.number(), kErrPathFileAccess);
-    }
 }
 
 }  // namespace

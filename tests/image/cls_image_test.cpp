@@ -462,7 +462,7 @@ TEST(ClsImageTest, DescribedErrors)
         info.ReadImageInfo(dir.path());
         ADD_FAILURE() << "no error";
     } catch (const RunTimeError& e) {
-        EXPECT_EQ(describeReadError(e, info), "Path/File access error: not a file that can be read");
+        EXPECT_EQ(describeReadError(e, info), "Path/File access error: is a folder, not a file");
     }
 }
 
