@@ -198,8 +198,12 @@ BmpLayout parseHeaders(std::span<const std::uint8_t> data)
     checkPictureSize(layout.width, layout.height);
 
     if (layout.bitCount <= 8) {
-        // A colour count over what the depth can index is clamped, as the platform does.
+        // A colour count over what the depth can index is clamped, as the platform does, but
+        // only when the file holds that many entries: a count no file of this size can hold
+        // is a damaged header, not a table to cut down.
         const std::uint32_t full = 1u << layout.bitCount;
+        if (colorsUsed > full && std::uint64_t(colorsUsed) * std::uint64_t(entrySize) > data.size() - tableOffset)
+            invalidBmp("the header's colour count " + std::to_string(colorsUsed) + " is more than the file can hold");
         layout.colorCount = int(colorsUsed == 0 || colorsUsed > full ? full : colorsUsed);
         const std::size_t tableBytes = std::size_t(layout.colorCount) * std::size_t(entrySize);
         if (data.size() - tableOffset < tableBytes)

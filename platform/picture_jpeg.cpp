@@ -10,7 +10,9 @@
 // libjpeg reports errors by longjmp. Each call into it sits in a small function that owns
 // the setjmp and holds no C++ object with a destructor; the failure is turned into our error
 // outside it. libjpeg only warns about data that ends early or cannot be decoded (and fills
-// the rest grey); those warnings are errors here, because a damaged picture must not pass.
+// the rest grey); those warnings are errors here, because a damaged picture must not pass. A
+// file that lacks only its end-of-image marker is not damaged, and passes (see
+// endOfFileIsHarmless).
 #include "picture_decoders.h"
 
 #include "picture.h"
@@ -104,10 +106,25 @@ void errorExit(j_common_ptr cinfo)
     failWith(cinfo, text);
 }
 
-bool fatalWarning(int code)
+// A file whose scan data is complete but whose end-of-image marker is missing is common, and
+// every viewer shows it; libjpeg then warns only that the file ends. Data cut short inside a
+// Huffman-coded scan is still found, by the warning that the scan's bits ran out. So the end
+// of the file passes only for a sequential Huffman file whose scan holds every component:
+// no later scan can be missing there, and arithmetic coding, which never warns of running out,
+// plays no part.
+bool endOfFileIsHarmless(j_common_ptr cinfo)
+{
+    if (!cinfo->is_decompressor)
+        return false;
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    return !d->progressive_mode && !d->arith_code && d->comps_in_scan == d->num_components;
+}
+
+bool fatalWarning(j_common_ptr cinfo, int code)
 {
     switch (code) {
     case JWRN_JPEG_EOF:        // the file ends early
+        return !endOfFileIsHarmless(cinfo);
     case JWRN_HIT_MARKER:      // a scan's data ends early
     case JWRN_HUFF_BAD_CODE:   // entropy-coded data is garbage
     case JWRN_ARITH_BAD_CODE:  //
@@ -121,7 +138,7 @@ void emitMessage(j_common_ptr cinfo, int level)
 {
     if (level >= 0)
         return;  // trace messages
-    if (fatalWarning(cinfo->err->msg_code))
+    if (fatalWarning(cinfo, cinfo->err->msg_code))
         errorExit(cinfo);
     ++cinfo->err->num_warnings;  // harmless ones (extraneous bytes, unknown markers) pass quietly
 }

@@ -183,6 +183,16 @@ TEST(JpegSplitDamage, ADamagedFileGivesTheErrorOrRowsOfOneDecode)
     trailing.insert(trailing.end() - 2, {0x12, 0x34});  // junk before the end-of-image marker
     damaged.push_back({"junk before the end", trailing});
 
+    // Not damaged: only the end-of-image marker is missing, which every viewer accepts.
+    const Bytes noEnd(file.begin(), file.end() - 2);
+    for (const auto& [targetWidth, targetHeight] : {std::pair{0, 0}, {50, 40}})
+        for (JpegSplit split : {JpegSplit::Never, JpegSplit::Always}) {
+            const Outcome complete = decodeRows(file, targetWidth, targetHeight, split);
+            const Outcome cut = decodeRows(noEnd, targetWidth, targetHeight, split);
+            EXPECT_EQ(cut.error, "") << targetWidth;
+            EXPECT_TRUE(cut.rows == complete.rows) << targetWidth;
+        }
+
     for (const auto& [name, bytes] : damaged) {
         SCOPED_TRACE(name);
         for (const auto& [targetWidth, targetHeight] : {std::pair{0, 0}, {50, 40}}) {

@@ -580,6 +580,9 @@ INSTANTIATE_TEST_SUITE_P(Bmp, BmpBadBytes,
         BadBytes{"pixel_offset_inside_the_table", [](Bytes& b) { put32(b, 10, 60); }, "points into the headers"},
         BadBytes{"pixel_offset_zero", [](Bytes& b) { put32(b, 10, 0); }, "points into the headers"},
         BadBytes{"pixel_offset_past_the_end", [](Bytes& b) { put32(b, 10, 0x7FFFFFFF); }, "past the end of the file"},
+        // biClrUsed of 2^30 entries for 8 bits: 4 GB of table in a file of a few hundred bytes.
+        BadBytes{"colour_count_over_what_the_file_holds", [](Bytes& b) { put32(b, 46, 0x40000000); },
+            "colour count 1073741824 is more than the file can hold"},
         BadBytes{"pixel_offset_leaves_too_little", [](Bytes& b) { put32(b, 10, std::uint32_t(b.size() - 10)); },
             "pixel data truncated"}),
     [](const ::testing::TestParamInfo<BadBytes>& info) { return std::string(info.param.name); });

@@ -116,19 +116,30 @@ TEST(JpegCmyk, AdobeAndPlainFilesGiveTheSameColours)
     }
 }
 
-// Every prefix of a file is refused: libjpeg would fill the missing part grey and only warn.
-TEST(JpegTruncated, EveryPrefixIsRefused)
+// Every prefix of a file that cuts into its data is refused: libjpeg would fill the missing
+// part grey and only warn. A sequential Huffman file that lacks only its end-of-image marker
+// (or the marker's second byte) is whole, and loads as the complete file does.
+TEST(JpegTruncated, EveryPrefixIntoTheDataIsRefused)
 {
     for (const JpegSpec& spec : {JpegSpec{"baseline", 3, JCS_YCbCr, 2, 2, false, false, true, 0, 16, 16},
+             JpegSpec{"baseline grey", 1, JCS_GRAYSCALE, 1, 1, false, false, true, 0, 24, 8},
              JpegSpec{"progressive", 3, JCS_YCbCr, 2, 2, true, false, true, 0, 16, 16},
              JpegSpec{"arithmetic", 1, JCS_GRAYSCALE, 1, 1, false, true, true, 0, 16, 16}}) {
         const Bytes jpeg = encodeJpeg(spec);
-        ASSERT_NO_THROW(decodeJpeg(jpeg)) << spec.name;
+        ASSERT_EQ(Bytes(jpeg.end() - 2, jpeg.end()), (Bytes{0xFF, 0xD9})) << spec.name;
+        const auto whole = rawPixels(*decodeJpeg(jpeg));
+        const bool markerMayBeMissing = !spec.progressive && !spec.arithmetic;
         for (std::size_t n = 0; n < jpeg.size(); ++n) {
+            const bool onlyTheMarkerIsMissing = n >= jpeg.size() - 2;
             try {
-                decodeJpeg(std::span(jpeg.data(), n));
-                ADD_FAILURE() << spec.name << " cut to " << n << " of " << jpeg.size() << " bytes was accepted";
+                const auto picture = decodeJpeg(std::span(jpeg.data(), n));
+                if (markerMayBeMissing && onlyTheMarkerIsMissing)
+                    EXPECT_EQ(rawPixels(*picture), whole) << spec.name << " cut to " << n;
+                else
+                    ADD_FAILURE() << spec.name << " cut to " << n << " of " << jpeg.size() << " bytes was accepted";
             } catch (const RunTimeError& e) {
+                EXPECT_FALSE(markerMayBeMissing && onlyTheMarkerIsMissing)
+                    << spec.name << " without its end marker was refused: " << e.what();
                 EXPECT_EQ(e.number(), kErrInvalidPicture) << spec.name << " cut to " << n;
             }
         }
