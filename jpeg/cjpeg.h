@@ -40,7 +40,8 @@ public:
     cJpeg();
 
     // A quality of 1 to 100 is stored and rebuilds quantization tables 0 and 1; any other
-    // value is ignored without an error.
+    // value is ignored without an error. It takes effect at the next SampleHDC: SaveFile
+    // writes the tables the coefficients were quantized with, whatever was set since.
     void Quality(std::int32_t value);
     std::int32_t Quality() const { return m_quality; }
 
@@ -95,6 +96,7 @@ private:
     std::int32_t m_hmax = -1;
     std::int32_t m_vmax = -1;
     std::array<QuantTable, 4> m_quantTables{};
+    std::array<QuantTable, 4> m_sampledTables{};  // the tables the coefficients were quantized with
     HuffmanTableSet m_dcTables{};
     HuffmanTableSet m_acTables{};
     std::vector<JpegComponent> m_components;

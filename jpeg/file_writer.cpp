@@ -211,7 +211,7 @@ std::vector<std::uint8_t> cJpeg::assembleStream()
         guaranteedBufferSize(estimate, commentLength, creditLength, scanCount));
     OutputBuffer out(size);
 
-    WriteStreamHead(out, m_comment, m_quantTables, m_precision, m_width, m_height, m_components, m_dcTables,
+    WriteStreamHead(out, m_comment, m_sampledTables, m_precision, m_width, m_height, m_components, m_dcTables,
         m_acTables);
     WriteScans(list, first, last, geometry, m_dcTables, m_acTables, out);
     WriteMarker(out, kMarkerEOI);

@@ -125,22 +125,19 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
     std::int64_t renderedWidth = -1;  // size of the image on the surface, none yet
     std::int64_t renderedHeight = -1;
     ComponentImage image;
+    // The components take the new coefficients only once every one is made: a surface that
+    // cannot be had halfway through leaves all of them as they were.
+    std::vector<CoefficientArray> sampled(m_components.size());
     for (std::size_t c = 0; c < m_components.size(); ++c) {
-        JpegComponent& component = m_components[c];
+        const JpegComponent& component = m_components[c];
         const ColourRow& colour = kColourConversion[c];
-        component.Ci = std::int32_t(c + 1);
 
         const std::int64_t wc = ceilDiv(std::int64_t(component.Hi) * lWidth, m_hmax);
         const std::int64_t hc = ceilDiv(std::int64_t(component.Vi) * lHeight, m_vmax);
         const std::int64_t wc8 = roundUp8(wc);
         const std::int64_t hc8 = roundUp8(hc);
-        if (component.Coefficients.capacity() < std::size_t(wc8 * hc8)) {
-            // New memory of exactly this size, never a copy of the old coefficients.
-            component.Coefficients.clear();
-            component.Coefficients.shrink_to_fit();
-            component.Coefficients.reserve(std::size_t(wc8 * hc8));
-        }
-        component.Coefficients.resize(std::size_t(wc8 * hc8));
+        CoefficientArray& coefficients = sampled[c];
+        coefficients.resize(std::size_t(wc8 * hc8));
 
         const int top = hp - int(hc8);
         // A component of the same size as the one before reads the same pixels, padding
@@ -182,11 +179,18 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
         const int blocksDown = int(hc8 / 8);
         const bool inRange = forBlockRows(blocksDown, std::int64_t(blocksAcross) * blocksDown, [&](int r0, int r1) {
             return encodeBlocks(image, r0, r1, blocksAcross, colour, scale, m_zigZag,
-                component.Coefficients.data() + std::size_t(r0) * std::size_t(blocksAcross) * 64);
+                coefficients.data() + std::size_t(r0) * std::size_t(blocksAcross) * 64);
         });
         if (!inRange)
             raiseOverflow();
     }
+    for (std::size_t c = 0; c < m_components.size(); ++c) {
+        m_components[c].Ci = std::int32_t(c + 1);
+        m_components[c].Coefficients = std::move(sampled[c]);
+    }
+    // What SaveFile writes, so that a later change of Quality cannot pair these coefficients
+    // with tables they were not quantized with.
+    m_sampledTables = m_quantTables;
     return SampleStatus::Sampled;
 }
 

@@ -7,7 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <new>
 #include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace tav {
 namespace {
@@ -185,6 +190,90 @@ TEST(SampleHdc, NoSurfaceLeavesTheComponentsAndSaveRefusesTheMismatch)
         } catch (const RunTimeError& e) {
             EXPECT_EQ(e.number(), kErrSubscriptOutOfRange);
         }
+    }
+}
+
+// The 24-bit source is read in place for the full-size component; the subsampled ones need a
+// surface of their own. When that cannot be had, the full-size component sampled just before
+// must not have replaced its coefficients. The address-space limit makes the mapping fail in a
+// child process; sanitizers reserve address space of their own, so they cannot run it.
+#if defined(__SANITIZE_ADDRESS__)
+#define TAV_SANITIZED_ADDRESS_SPACE 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+#define TAV_SANITIZED_ADDRESS_SPACE 1
+#endif
+#endif
+
+TEST(SampleHdcDeathTest, ASurfaceThatCannotBeHadHalfwayTouchesNoComponent)
+{
+#ifdef TAV_SANITIZED_ADDRESS_SPACE
+    GTEST_SKIP() << "an address-space limit cannot be set under a sanitizer";
+#else
+    const auto child = [] {
+        SourcePicture small(10, 10, [](int x, int y) { return Rgb{std::uint8_t(x * 20), std::uint8_t(y * 20), 7}; });
+        const int side = 4000;
+        SourcePicture big(side, side, [](int x, int y) { return Rgb{std::uint8_t(x), std::uint8_t(y), 99}; });
+        cJpeg jpeg;
+        if (jpeg.SampleHDC(small.hdc(), 10, 10, 0, 0) != cJpeg::SampleStatus::Sampled)
+            std::_Exit(2);
+        std::vector<Coefficients> before;
+        for (const JpegComponent& c : jpeg.components())
+            before.push_back(c.Coefficients);
+        const std::vector<std::uint8_t> stream = jpeg.assembleStream();
+        // Room for what is mapped now, Y's 32 MB of coefficients, a helper thread's 8 MB stack
+        // and Cb's 8 MB of coefficients; not for the 12 MB surface of the subsampled components.
+        std::ifstream statm("/proc/self/statm");
+        std::size_t pages = 0;
+        if (!(statm >> pages))
+            std::_Exit(3);
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_AS, &limit) != 0)
+            std::_Exit(4);
+        limit.rlim_cur = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(50) << 20);
+        if (::setrlimit(RLIMIT_AS, &limit) != 0)
+            std::_Exit(5);
+        cJpeg::SampleStatus status = cJpeg::SampleStatus::Sampled;
+        try {
+            status = jpeg.SampleHDC(big.hdc(), side, side, 0, 0);
+        } catch (const std::bad_alloc&) {
+            std::_Exit(6);  // the limit fell on the coefficients, not on the surface
+        }
+        if (status != cJpeg::SampleStatus::NoSurface)
+            std::_Exit(7);  // the limit did not bite
+        for (std::size_t c = 0; c < before.size(); ++c)
+            if (jpeg.components()[c].Coefficients != before[c])
+                std::_Exit(8);
+        // The size stored is the new one, and saving refuses coefficients that do not fit it.
+        if (jpeg.imageWidth() != side)
+            std::_Exit(9);
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
+#endif
+}
+
+// SampleHDC quantizes with the tables of the quality current then; a Quality set afterwards
+// must not put other tables into the file than those the coefficients were made with.
+TEST(SampleHdc, AQualityChangedAfterSamplingDoesNotChangeTheFile)
+{
+    SourcePicture source(40, 24, [](int x, int y) { return Rgb{std::uint8_t(x * 6), std::uint8_t(y * 10), 50}; });
+    for (const auto& [sampledAt, changedTo] : {std::pair{50, 100}, std::pair{100, 10}, std::pair{75, 76}}) {
+        cJpeg unchanged;
+        unchanged.Quality(sampledAt);
+        ASSERT_EQ(unchanged.SampleHDC(source.hdc(), 40, 24, 0, 0), cJpeg::SampleStatus::Sampled);
+        cJpeg changed;
+        changed.Quality(sampledAt);
+        ASSERT_EQ(changed.SampleHDC(source.hdc(), 40, 24, 0, 0), cJpeg::SampleStatus::Sampled);
+        changed.Quality(changedTo);
+        EXPECT_EQ(changed.Quality(), changedTo);
+        EXPECT_EQ(changed.assembleStream(), unchanged.assembleStream()) << sampledAt << " then " << changedTo;
+        // Sampled again, the new quality holds.
+        cJpeg fresh;
+        fresh.Quality(changedTo);
+        ASSERT_EQ(fresh.SampleHDC(source.hdc(), 40, 24, 0, 0), cJpeg::SampleStatus::Sampled);
+        ASSERT_EQ(changed.SampleHDC(source.hdc(), 40, 24, 0, 0), cJpeg::SampleStatus::Sampled);
+        EXPECT_EQ(changed.assembleStream(), fresh.assembleStream()) << changedTo;
     }
 }
 
