@@ -1,5 +1,6 @@
 // Where a run keeps its intermediate files (the JPEG of each image before it is wrapped, and
-// the scratch bitmap of the export): the folder of the executable when it can be written,
+// the export's scratch bitmap, which only a surface that is not 24 bits deep needs; the logo
+// run's surfaces are all 24-bit, so it writes none): the folder of the executable when it can be written,
 // otherwise a private folder "tavrenix" under the user's cache folder ($XDG_CACHE_HOME, else
 // ~/.cache), created when needed.
 #pragma once

@@ -57,7 +57,8 @@ std::string writtenSummary(const RunOutcome& outcome, const std::filesystem::pat
 
 class LogoRun {
 public:
-    // `applicationFolder` holds the intermediate JPEGs and the scratch bitmap; the startup
+    // `applicationFolder` holds the intermediate JPEGs (and the export's scratch bitmap, were a
+    // surface not 24 bits deep); the startup
     // logo's save dialog starts there too, unless `dialogFolder` names another folder (an
     // installed program whose application folder fell back to the private cache folder).
     LogoRun(UserInterface& ui, LogoCutter& cutter, std::filesystem::path applicationFolder,
