@@ -154,10 +154,19 @@ std::vector<std::uint8_t> InputFile::readRest(std::uint64_t offset, std::uint64_
     }
 }
 
-std::vector<std::uint8_t> readWholeFile(const fs::path& path)
+InputFile openNamed(const fs::path& path)
 {
     try {
-        const InputFile file(path);
+        return InputFile(path);
+    } catch (const RunTimeError& e) {
+        throw RunTimeError(e.number(), path.string() + ": " + e.what());
+    }
+}
+
+std::vector<std::uint8_t> readWholeFile(const fs::path& path)
+{
+    const InputFile file = openNamed(path);
+    try {
         return file.readRest(0, std::uint64_t(PTRDIFF_MAX), kErrOutOfMemory, kMsgOutOfMemory);
     } catch (const RunTimeError& e) {
         throw RunTimeError(e.number(), path.string() + ": " + e.what());

@@ -45,6 +45,9 @@ private:
     std::filesystem::path m_path;
 };
 
+// The file at `path` open for reading; the same errors as InputFile's, naming the file.
+InputFile openNamed(const std::filesystem::path& path);
+
 // The whole file at `path`. Throws RunTimeError 53 or 75 naming the file.
 std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path);
 

@@ -16,7 +16,6 @@
 #include <cstring>
 #include <limits>
 #include <string>
-#include <optional>
 #include <vector>
 
 namespace tav {
@@ -140,16 +139,7 @@ void checkPictureSize(std::int64_t width, std::int64_t height)
 
 void invalidPicture(const char* problem) { throw RunTimeError(kErrInvalidPicture, problem); }
 
-std::unique_ptr<Picture> LoadPicture(const std::filesystem::path& path)
-{
-    std::optional<InputFile> file;
-    try {
-        file.emplace(path);
-    } catch (const RunTimeError& e) {
-        fileError(e.number(), e.what(), path);
-    }
-    return LoadPicture(*file);
-}
+std::unique_ptr<Picture> LoadPicture(const std::filesystem::path& path) { return LoadPicture(openNamed(path)); }
 
 std::unique_ptr<Picture> LoadPicture(const InputFile& file)
 {

@@ -181,13 +181,7 @@ const std::uint8_t* PictureReader::row(int y)
 std::unique_ptr<PictureReader> PictureReader::open(
     const std::filesystem::path& path, int targetWidth, int targetHeight, JpegScaling scaling)
 {
-    std::optional<InputFile> file;
-    try {
-        file.emplace(path);
-    } catch (const RunTimeError& e) {
-        fileError(e.number(), e.what(), path);
-    }
-    return open(std::move(*file), targetWidth, targetHeight, scaling);
+    return open(openNamed(path), targetWidth, targetHeight, scaling);
 }
 
 std::unique_ptr<PictureReader> PictureReader::open(InputFile file, int targetWidth, int targetHeight, JpegScaling scaling)
