@@ -14,7 +14,6 @@
 #include "jpeg/scan_writer.h"
 #include "platform/device_context.h"
 #include "platform/dib.h"
-#include "platform/jpeg_scan_split.h"
 #include "platform/picture_decoders.h"
 #include "platform/picture_reader.h"
 #include "platform/transfer.h"
@@ -213,9 +212,8 @@ UninitialisedBytes fileBytes(const std::filesystem::path& path)
     return UninitialisedBytes(bytes.begin(), bytes.end());
 }
 
-// The startup logo's JPEG decoding: every row of the 1080p picture at the logo's scale, by one
-// thread or cut in two.
-void jpegRows(benchmark::State& state, JpegSplit split)
+// The startup logo's JPEG decoding: every row of the 1080p picture at the logo's scale.
+void jpegRows(benchmark::State& state)
 {
     const std::filesystem::path path = benchData("photo-1920x1080.jpg");
     if (!std::filesystem::exists(path)) {
@@ -224,7 +222,7 @@ void jpegRows(benchmark::State& state, JpegSplit split)
     }
     const UninitialisedBytes file = fileBytes(path);
     for (auto _ : state) {
-        const auto decoder = JpegRowDecoder::open(file, 256, 195, split);
+        const auto decoder = JpegRowDecoder::open(file, 256, 195);
         std::vector<std::uint8_t> row(std::size_t(decoder->width()) * 3);
         std::uint8_t* rows[1] = {row.data()};
         for (int y = 0; y < decoder->height(); ++y)
@@ -232,29 +230,7 @@ void jpegRows(benchmark::State& state, JpegSplit split)
         benchmark::DoNotOptimize(row.data());
     }
 }
-BENCHMARK_CAPTURE(jpegRows, jpeg1080p_one_thread, JpegSplit::Never)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(jpegRows, jpeg1080p_cut_in_two, JpegSplit::WhenWorthIt)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// The parse that finds where to cut, taken to the last MCU row: the cost of skipping Huffman
-// codes, against the decoding above.
-void jpegCutParse(benchmark::State& state)
-{
-    const std::filesystem::path path = benchData("photo-1920x1080.jpg");
-    if (!std::filesystem::exists(path)) {
-        state.SkipWithError("no benchmark picture; run bench/compare.py (./dev.sh bench) first");
-        return;
-    }
-    const UninitialisedBytes file = fileBytes(path);
-    const std::optional<JpegScanLayout> layout = splittableJpegLayout(file);
-    if (!layout) {
-        state.SkipWithError("the benchmark picture cannot be cut");
-        return;
-    }
-    for (auto _ : state)
-        benchmark::DoNotOptimize(makeLowerStream(file, *layout, layout->mcuRows - 1));
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(file.size()));
-}
-BENCHMARK(jpegCutParse)->Unit(benchmark::kMillisecond);
+BENCHMARK(jpegRows)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace tav

@@ -17,12 +17,11 @@
 #include "platform/memory_advice.h"
 #include "platform/run_time_error.h"
 #include "platform/transfer.h"
-#include "platform/usable_cores.h"
+#include "platform/second_core.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <thread>
 #include <vector>
 
 namespace tav {
@@ -47,17 +46,15 @@ void padImage(DIBSection& surface, int top, int wc, int hc, int wc8)
 // Below this many blocks a second thread costs more than it saves.
 constexpr std::int64_t kParallelBlocks = 2048;
 
-// Runs work(rowBegin, rowEnd) over block rows [0, rows): the upper half on a second thread when
+// Runs work(rowBegin, rowEnd) over block rows [0, rows): the upper half on a second core when
 // the component is large enough. Each block's coefficients depend on its own samples only, so
 // the split cannot change a byte.
 template <class Work> bool forBlockRows(int rows, std::int64_t blocks, const Work& work)
 {
-    if (rows < 2 || blocks < kParallelBlocks || usableCores() < 2)
+    if (rows < 2 || !useSecondCore(blocks >= kParallelBlocks))
         return work(0, rows);
-    bool upper = true;
-    std::thread helper([&] { upper = work(rows / 2, rows); });
-    const bool lower = work(0, rows / 2);
-    helper.join();
+    bool lower = true, upper = true;
+    runBoth(true, [&] { lower = work(0, rows / 2); }, [&] { upper = work(rows / 2, rows); });
     return lower && upper;
 }
 

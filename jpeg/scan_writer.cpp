@@ -15,7 +15,7 @@
 
 #include "jpeg/huffman.h"
 #include "jpeg/markers.h"
-#include "platform/usable_cores.h"
+#include "platform/second_core.h"
 
 #include <bit>
 #if defined(__SSE2__)
@@ -24,7 +24,6 @@
 #include <cstdlib>
 #include <exception>
 #include <stdexcept>
-#include <thread>
 
 namespace tav {
 
@@ -148,34 +147,6 @@ std::int64_t scanBlocks(const std::vector<ScanLayout>& layouts)
     for (const ScanLayout& layout : layouts)
         blocks += layout.blocksAcross * layout.blocksDown;
     return blocks;
-}
-
-// Runs first() on this thread and second() on another when `parallel`, else one after the
-// other; an exception of either is raised after both have ended.
-template <class First, class Second> void runBoth(bool parallel, First&& first, Second&& second)
-{
-    if (!parallel) {
-        first();
-        second();
-        return;
-    }
-    std::exception_ptr failure;
-    std::thread helper([&] {
-        try {
-            second();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    try {
-        first();
-    } catch (...) {
-        helper.join();
-        throw;
-    }
-    helper.join();
-    if (failure)
-        std::rethrow_exception(failure);
 }
 
 // Number of significant bits of |value| (T.81 Table F.1 / F.2 category).
@@ -423,8 +394,7 @@ std::int64_t OptimizeTables(std::span<const ScanComponent> list, int first, int 
         // A large scan is counted in two halves at once, the second starting from the
         // predictors the first leaves; the counts add up to those of one walk.
         const std::int64_t units = scanUnits(layouts, geometry);
-        const bool parallel = units >= 2 && scanBlocks(layouts) >= kParallelScanBlocks &&
-            usableCores() >= 2;
+        const bool parallel = units >= 2 && useSecondCore(scanBlocks(layouts) >= kParallelScanBlocks);
         const std::int64_t middle = parallel ? units / 2 : units;
         // The second half counts apart only when it runs on a thread of its own. Its 16 KB of
         // counts live on the heap: on the stack they were fresh pages, a page fault each, for
@@ -487,8 +457,7 @@ void WriteScans(std::span<const ScanComponent> list, int first, int last, const 
         // of their own, unstuffed, and are then appended to the first half's through its
         // writer, which stuffs and aligns them exactly as if one walk had written them.
         const std::int64_t units = scanUnits(layouts, geometry);
-        const bool parallel = units >= 2 && scanBlocks(layouts) >= kParallelScanBlocks &&
-            usableCores() >= 2;
+        const bool parallel = units >= 2 && useSecondCore(scanBlocks(layouts) >= kParallelScanBlocks);
         const std::int64_t middle = parallel ? units / 2 : units;
         BitWriter writer(out);
         OutputBuffer secondBytes(parallel ? out.size() - out.position() : 0);

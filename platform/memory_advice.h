@@ -111,8 +111,7 @@ inline void freeLarge(void* memory, std::size_t bytes)
 }
 
 // From this size on a block gets a mapping of its own (allocateLarge); smaller ones come from
-// the heap, which the programs set up to sit on huge pages too and to keep what is freed for the
-// next block (heap_setup.h).
+// the heap.
 inline constexpr std::size_t kOwnMappingBytes = std::size_t(4) << 20;
 
 // An allocator for vectors whose every element is written before it is read (coefficient

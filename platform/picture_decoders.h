@@ -5,7 +5,6 @@
 #pragma once
 
 #include "dib.h"
-#include "jpeg_scan_split.h"
 #include "memory_advice.h"
 
 #include <cstdint>
@@ -43,24 +42,13 @@ struct BmpRows24 {
 // decodeBmp on the whole file gives the picture or the precise error. Never throws.
 std::optional<BmpRows24> plainBmpRows24(std::span<const std::uint8_t> head, std::uint64_t fileSize);
 
-// Whether a JPEG row decoder may decode the lower part of the picture on a second thread.
-enum class JpegSplit {
-    WhenWorthIt,  // a baseline picture with enough data, on a machine with two cores or more
-    Always,       // whenever the picture allows it, cut at a fixed row and the second thread's
-                  // rows always taken (tests)
-    Never,
-};
-
 // A JPEG file decoded a few rows at a time, top to bottom, as 24-bit rows (blue, green, red),
 // at full size or at a reduced scale chosen by reducedScaleDenominator; errors as decodeJpeg's.
-// A baseline picture may be decoded by two threads at once (see jpeg_scan_split.h): the rows
-// and the errors are the same.
 class JpegRowDecoder {
 public:
     // Reads the headers of `file` (the whole file) and starts decoding. Throws the
     // invalid-picture error.
-    static std::unique_ptr<JpegRowDecoder> open(
-        UninitialisedBytes file, int targetWidth, int targetHeight, JpegSplit split = JpegSplit::WhenWorthIt);
+    static std::unique_ptr<JpegRowDecoder> open(UninitialisedBytes file, int targetWidth, int targetHeight);
     ~JpegRowDecoder();
     JpegRowDecoder(const JpegRowDecoder&) = delete;
     JpegRowDecoder& operator=(const JpegRowDecoder&) = delete;
@@ -70,12 +58,6 @@ public:
     int pictureWidth() const { return m_pictureWidth; }  // the file's own size
     int pictureHeight() const { return m_pictureHeight; }
     int denominator() const { return m_denominator; }
-    // Whether the lower rows (so far) came from a second thread. It decodes them while this
-    // one decodes the rows above, cutting the picture where both will end together, and takes
-    // over once it is ahead; when it falls behind (a busy machine) or the data below turns out
-    // not to parse, this one decodes on.
-    bool isSplit() const;
-
     // Decodes the next `count` rows into rows[0] .. rows[count - 1], each width() * 3 bytes.
     // After the last row the rest of the file is checked. Throws the invalid-picture error.
     void read(std::uint8_t* const* rows, int count);
@@ -90,10 +72,6 @@ private:
     int m_pictureHeight = 0;
     int m_denominator = 1;
 };
-
-// The layout of a JPEG file whose scan can be cut in two (see jpeg_scan_split.h): one baseline
-// scan of every component, without restart markers. Nothing for any other file.
-std::optional<JpegScanLayout> splittableJpegLayout(std::span<const std::uint8_t> file);
 
 // The largest of 8, 4 and 2 whose scaled size (each side rounded up, as libjpeg does) keeps at
 // least twice the target size on both axes, else 1. So only a picture at least four times the

@@ -22,7 +22,7 @@
 #include "row_writer.h"
 #include "spin_wait.h"
 #include "transfer.h"
-#include "usable_cores.h"
+#include "second_core.h"
 #include "vector_clones.h"
 
 #include <algorithm>
@@ -255,8 +255,7 @@ public:
         work *= std::int64_t(m_ay.weight.size());
         // Sub-byte pixels of two column ranges can share a byte; indexed formats match colours
         // through a cache that one thread owns.
-        const bool parallel = work >= kParallelWork && outW >= 2 && m_to.bitCount() >= 16 &&
-            usableCores() >= 2;
+        const bool parallel = outW >= 2 && m_to.bitCount() >= 16 && useSecondCore(work >= kParallelWork);
         // A streamed source: the helper makes whole batches while this thread decodes the next.
         const bool pipelined = parallel && source == Source::Streamed;
         const int parts = parallel && !pipelined ? 2 : 1;

@@ -3,7 +3,6 @@
 // non-zero exit status (1 for a failed command, 2 for a usage error).
 #include "app/cli/commands.h"
 
-#include "platform/heap_setup.h"
 #include "platform/run_time_error.h"
 
 #include <CLI/CLI.hpp>
@@ -49,7 +48,6 @@ void hintAtDashedFileNames(int argc, char** argv)
 int main(int argc, char** argv)
 {
     using namespace tav;
-    setUpHeap();
     CLI::App app{"Makes the startup logo and loading-screen images of a game client from a picture.",
         std::string(kProgramName)};
     app.set_version_flag("--version", std::string(kProgramName) + " " + TAVRENIX_VERSION);

@@ -11,7 +11,6 @@
 #include "app/gui/main_window.h"
 #include "app/gui/qt_user_interface.h"
 #include "controls/frame_gallery.h"
-#include "platform/heap_setup.h"
 #include "platform/run_time_error.h"
 
 #include <QApplication>
@@ -119,7 +118,6 @@ int runWindow(QApplication& application)
 
 int main(int argc, char* argv[])
 {
-    tav::setUpHeap();
     const Mode mode = modeOf(argc, argv);
     if (mode == Mode::Help) {
         std::fputs(kUsage, stdout);

@@ -146,6 +146,51 @@ TEST(JpegTruncated, EveryPrefixIntoTheDataIsRefused)
     }
 }
 
+// Every row of the file through the row decoder, a few rows per call as the picture reader
+// asks; the error's text instead when it refuses the file.
+std::pair<std::string, Bytes> rowsOf(const Bytes& file, int targetWidth, int targetHeight)
+{
+    Bytes rows;
+    try {
+        auto decoder = JpegRowDecoder::open(UninitialisedBytes(file.begin(), file.end()), targetWidth, targetHeight);
+        const std::size_t rowBytes = std::size_t(decoder->width()) * 3;
+        rows.resize(rowBytes * std::size_t(decoder->height()));
+        for (int y = 0; y < decoder->height(); y += 7) {
+            std::vector<std::uint8_t*> batch;
+            for (int i = y; i < std::min(decoder->height(), y + 7); ++i)
+                batch.push_back(&rows[std::size_t(i) * rowBytes]);
+            decoder->read(batch.data(), int(batch.size()));
+        }
+    } catch (const RunTimeError& e) {
+        return {e.what(), {}};
+    }
+    return {"", rows};
+}
+
+// The row decoder holds a file to what the whole-picture decoder does: damage inside the data
+// is refused, a file that lacks only its end-of-image marker gives the rows of the whole file,
+// at full size and at reduced scale.
+TEST(JpegRowDecoder, RefusesDamageAndReadsAFileWithoutItsEndMarker)
+{
+    JpegSpec spec{"420", 3, JCS_YCbCr, 2, 2};
+    spec.width = 240;
+    spec.height = 200;
+    const Bytes file = encodeJpeg(spec);
+    for (const auto& [targetWidth, targetHeight] : {std::pair{0, 0}, {50, 40}}) {
+        const auto complete = rowsOf(file, targetWidth, targetHeight);
+        ASSERT_EQ(complete.first, "");
+        const auto noEnd = rowsOf(Bytes(file.begin(), file.end() - 2), targetWidth, targetHeight);
+        EXPECT_EQ(noEnd.first, "") << targetWidth;
+        EXPECT_TRUE(noEnd.second == complete.second) << targetWidth;
+        for (int percent : {20, 55, 90, 99}) {
+            const Bytes cut(file.begin(), file.begin() + std::ptrdiff_t(file.size() * std::size_t(percent) / 100));
+            EXPECT_NE(rowsOf(cut, targetWidth, targetHeight).first, "") << percent << "% at " << targetWidth;
+        }
+    }
+    // Full size, the rows are the whole-picture decoder's.
+    EXPECT_TRUE(rowsOf(file, 0, 0).second == bgrRows(*decodeJpeg(file)));
+}
+
 // The frame header (SOF0 for baseline, SOF2 progressive) of an encoded file.
 std::size_t frameHeader(const Bytes& jpeg)
 {

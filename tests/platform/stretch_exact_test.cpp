@@ -5,6 +5,7 @@
 // reaching past the bitmap must give exactly the same bytes. The picture reader's stretch must
 // equal StretchBlt from the loaded bitmap for every kind of file it reads.
 #include "platform/picture.h"
+#include "platform/second_core.h"
 #include "platform/picture_decoders.h"
 #include "platform/picture_reader.h"
 #include "platform/pixel_rows.h"
@@ -145,7 +146,9 @@ TEST(HalftoneExact, EqualsTheDefinitionPixelForPixel)
         {900, 700, 8, 331, 257, -7, 3, 905, 690},  // two threads, converted rows, clamped edges
         {1280, 768, 24, 640, 384, 0, 0, 1280, 768},  // the encoder's chroma of a loading screen
     };
+    for (const SecondCore policy : {SecondCore::Off, SecondCore::Forced})
     for (const Case& c : cases) {
+        const ScopedSecondCorePolicy cores(policy);
         const Surface src = randomSurface(c.srcW, c.srcH, c.bits, unsigned(c.srcW * 31 + c.dstW));
         const int dw = std::abs(c.dstW), dh = std::abs(c.dstH);
         const Surface dst = makeSurface(dw, dh, 24);
@@ -154,7 +157,8 @@ TEST(HalftoneExact, EqualsTheDefinitionPixelForPixel)
         const int x0 = c.dstW < 0 ? dw : 0, y0 = c.dstH < 0 ? dh : 0;
         ASSERT_TRUE(StretchBlt(dst.hdc(), x0, y0, c.dstW, c.dstH, src.hdc(), c.xs, c.ys, c.ws, c.hs, SRCCOPY));
         EXPECT_EQ(pixelsOf(*dst.bmp), reference(*src.bmp, c.dstW, c.dstH, c.xs, c.ys, c.ws, c.hs))
-            << c.srcW << "x" << c.srcH << "@" << c.bits << " -> " << c.dstW << "x" << c.dstH;
+            << c.srcW << "x" << c.srcH << "@" << c.bits << " -> " << c.dstW << "x" << c.dstH << " second core "
+            << (policy == SecondCore::Forced ? "forced" : "off");
     }
 }
 
