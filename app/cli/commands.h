@@ -22,6 +22,11 @@ public:
     CommandFailed() : CLI::RuntimeError(kExitFailure) {}
 };
 
+// Refuses an empty file or folder name as a usage error that says so; without it an empty
+// name reached the file system and came back as an error that names nothing.
+inline const CLI::Validator kNonEmptyName(
+    [](std::string& name) { return name.empty() ? std::string("the name is empty") : std::string(); }, "NAME");
+
 // Writes "tavrenix-cli: error: <message>" to standard error.
 void printError(std::string_view message);
 

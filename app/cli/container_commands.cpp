@@ -42,8 +42,8 @@ void addContainerCommand(CLI::App& app, const char* name, const char* descriptio
 {
     auto paths = std::make_shared<Paths>();
     CLI::App* command = app.add_subcommand(name, description);
-    command->add_option(in, paths->input)->required();
-    command->add_option(out, paths->output)->required();
+    command->add_option(in, paths->input)->required()->check(kNonEmptyName);
+    command->add_option(out, paths->output)->required()->check(kNonEmptyName);
     command->callback([paths, wrap] { run(*paths, wrap); });
 }
 

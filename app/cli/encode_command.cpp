@@ -186,8 +186,10 @@ void addEncodeCommand(CLI::App& app)
                 ""));
     command->add_flag("--grey", options->grey, "One grey component instead of Y, Cb and Cr")->excludes(sampling);
     command->add_option("--comment", options->comment, "Text of a comment segment (at most 65533 characters)");
-    command->add_option("PICTURE", options->picture, "The picture to encode")->required();
-    command->add_option("OUT", options->output, "The JPEG file to write; it must not exist yet")->required();
+    command->add_option("PICTURE", options->picture, "The picture to encode")->required()->check(kNonEmptyName);
+    command->add_option("OUT", options->output, "The JPEG file to write; it must not exist yet")
+        ->required()
+        ->check(kNonEmptyName);
     command->callback([options] { runEncode(*options); });
 }
 

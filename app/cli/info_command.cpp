@@ -56,7 +56,9 @@ void addInfoCommand(CLI::App& app)
         "Show the format, size and colour depth that each picture's "
         "header gives, without decoding it");
     auto files = std::make_shared<std::vector<std::string>>();
-    command->add_option("PICTURE", *files, "Picture files (GIF, JPEG, PNG, BMP, PCX, TIFF)")->required();
+    command->add_option("PICTURE", *files, "Picture files (GIF, JPEG, PNG, BMP, PCX, TIFF)")
+        ->required()
+        ->check(kNonEmptyName);
     command->footer(imageTypeLegend());
     command->callback([files] {
         if (!reportFiles(*files))

@@ -136,7 +136,7 @@ void addMakeCommand(CLI::App& app)
     logo->excludes(screen);
     make->add_option("--work-dir", options->workDir,
         "Folder for the intermediate files (default: the program's folder, else ~/.cache/tavrenix)");
-    make->add_option("PICTURE", options->picture, "The picture: JPEG, BMP, GIF or PNG")->required();
+    make->add_option("PICTURE", options->picture, "The picture: JPEG, BMP, GIF or PNG")->required()->check(kNonEmptyName);
     make->callback([options, logo, screen] {
         if (logo->count() + screen->count() != 1)
             throw CLI::ValidationError("make", "give either --startup-logo OUT.ozj or --loading-screen FOLDER");

@@ -305,6 +305,14 @@ TEST_F(CliFaultsTest, EmptyDestinationsAndDashedPictureNamesAreExplained)
         EXPECT_TRUE(filesIn(work).empty()) << option;
         EXPECT_TRUE(filesIn(out).empty()) << option;
     }
+    // An empty picture name is said to be one, whatever the command.
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"make", "--season", "0", "--loading-screen", out.string(), ""}, {"info", ""}, {"wrap", "", "x.ozj"},
+             {"unwrap", "x.ozj", ""}, {"encode", "", "x.jpg"}}) {
+        const CliRun run = runScript(dir, cliLine(args));
+        EXPECT_EQ(run.status, 2) << args[0];
+        EXPECT_TRUE(contains(run.err, "the name is empty")) << args[0] << run.err;
+    }
     fs::copy_file(picture, dir / "-photo.bmp");
     const CliRun dashed = runScript(dir, "cd " + quoted(dir.path().string()) + " && "
             + cliLine({"make", "--season", "0", "--loading-screen", out.string(), "-photo.bmp"}));
