@@ -99,10 +99,9 @@ void runMake(const MakeOptions& o)
     ArgumentsInterface ui(o);
     LogoRun run(ui, cutter, workDir);
     const SeasonIndex season = SeasonIndex(o.season);
-    const LogoType type = o.type;
     RunOutcome outcome;
     try {
-        outcome = run.make(season, type, o.picture);
+        outcome = run.make(season, o.type, o.picture);
     } catch (const SurfaceAllocationFailed& e) {
         // Raised by the cut, before anything was written.
         printError(e.what());
@@ -112,7 +111,7 @@ void runMake(const MakeOptions& o)
     for (const RunOutcome::Written& w : outcome.written)
         std::cout << w.path.string() << " (" << w.size << " bytes)\n";
     if (outcome.status == RunOutcome::Status::Done || outcome.status == RunOutcome::Status::Incomplete)
-        std::cout << seasonLayout(season).caption << ", " << logoTypeCaption(type) << ": " << outcome.written.size()
+        std::cout << seasonLayout(season).caption << ", " << logoTypeCaption(o.type) << ": " << outcome.written.size()
                   << " of " << outcome.written.size() + outcome.failed.size() << " files written\n";
     if (!ui.completion().empty())
         std::cout << ui.completion() << '\n';
@@ -130,21 +129,20 @@ void addMakeCommand(CLI::App& app)
     make->add_option("--season", options->season, "Client generation: 0 to 3 (see `tavrenix-cli seasons`)")
         ->required()
         ->check(CLI::Range(0, kSeasonCount - 1));
-    auto* logo = make->add_option("--startup-logo", options->startupLogo, "Write the startup logo to this OZJ file");
+    auto* logo = make->add_option("--startup-logo", options->startupLogo, "Write the startup logo to this OZJ file")
+                     ->check(kNonEmptyName);
     auto* screen = make->add_option("--loading-screen", options->loadingScreen,
-        "Write the loading-screen parts into this folder");
+                           "Write the loading-screen parts into this folder")
+                       ->check(kNonEmptyName);
     logo->excludes(screen);
     make->add_option("--work-dir", options->workDir,
-        "Folder for the intermediate files (default: the program's folder, else ~/.cache/tavrenix)");
+        "Folder for the intermediate files (default: the program's folder, else ~/.cache/tavrenix)")
+        ->check(kNonEmptyName);
     make->add_option("PICTURE", options->picture, "The picture: JPEG, BMP, GIF or PNG")->required()->check(kNonEmptyName);
     make->callback([options, logo, screen] {
         if (logo->count() + screen->count() != 1)
             throw CLI::ValidationError("make", "give either --startup-logo OUT.ozj or --loading-screen FOLDER");
         options->type = logo->count() == 1 ? LogoType::StartupLogo : LogoType::LoadingScreen;
-        if (options->type == LogoType::StartupLogo && options->startupLogo.empty())
-            throw CLI::ValidationError("--startup-logo", "the file name is empty: name the OZJ file to write");
-        if (options->type == LogoType::LoadingScreen && options->loadingScreen.empty())
-            throw CLI::ValidationError("--loading-screen", "the folder name is empty: name the folder to write into");
         runMake(*options);
     });
 }
