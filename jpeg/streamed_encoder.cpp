@@ -5,14 +5,11 @@
 #include "jpeg/markers.h"
 #include "jpeg/quantize.h"
 #include "platform/run_time_error.h"
+#include "platform/second_core.h"
 #include "platform/stretch.h"
 
-#include <condition_variable>
 #include <cstdio>
-#include <exception>
 #include <map>
-#include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -79,69 +76,23 @@ public:
         m_rows.resize(std::size_t(m_bandRows));
     }
 
-    // Makes the coefficients of every band in order and hands each band to `visit`, in order.
-    // A second thread reads and transforms the bands ahead of `visit`, a few slots ahead.
+    // Makes the coefficients of every band in order and hands each band to `visit`, in order;
+    // with a second core, bands are read and transformed a few ahead of `visit`.
     template <class Visit> void forEachBand(Visit&& visit)
     {
         const std::unique_ptr<PictureReader> picture = m_open();
         picture->keepRows(m_bandRows);
         m_rowsBand = -1;
-        std::mutex mutex;
-        std::condition_variable changed;
-        std::int64_t made = 0;  // bands made so far
-        std::int64_t coded = 0;  // bands handed to visit and done with
-        bool stop = false;
-        std::exception_ptr failure;
-        std::thread maker([&] {
-            try {
-                for (std::int64_t band = 0; band < m_scan.bands(); ++band) {
-                    {
-                        std::unique_lock lock(mutex);
-                        changed.wait(lock, [&] { return stop || band - coded < kBandSlots; });
-                        if (stop)
-                            return;
-                    }
-                    makeBand(*picture, band, m_slots[std::size_t(band % kBandSlots)]);
-                    const std::lock_guard lock(mutex);
-                    made = band + 1;
-                    changed.notify_all();
-                }
-            } catch (...) {
-                const std::lock_guard lock(mutex);
-                failure = std::current_exception();
-                changed.notify_all();
-            }
-        });
-        const auto finish = [&] {
-            {
-                const std::lock_guard lock(mutex);
-                stop = true;
-                changed.notify_all();
-            }
-            maker.join();
-        };
         std::vector<const std::int16_t*> coefficients(m_sources.size());
-        try {
-            for (std::int64_t band = 0; band < m_scan.bands(); ++band) {
-                {
-                    std::unique_lock lock(mutex);
-                    changed.wait(lock, [&] { return failure || made > band; });
-                    if (made <= band)
-                        std::rethrow_exception(failure);
-                }
-                auto& slot = m_slots[std::size_t(band % kBandSlots)];
+        runPipelined(
+            useSecondCore(true), m_scan.bands(), kBandSlots,
+            [&](std::int64_t band) { makeBand(*picture, band, m_slots[std::size_t(band % kBandSlots)]); },
+            [&](std::int64_t band) {
+                const auto& slot = m_slots[std::size_t(band % kBandSlots)];
                 for (std::size_t c = 0; c < slot.size(); ++c)
                     coefficients[c] = slot[c].data();
                 visit(band, std::span<const std::int16_t* const>(coefficients));
-                const std::lock_guard lock(mutex);
-                coded = band + 1;
-                changed.notify_all();
-            }
-        } catch (...) {
-            finish();
-            throw;
-        }
-        finish();
+            });
     }
 
 private:

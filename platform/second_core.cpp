@@ -1,8 +1,11 @@
-// The affinity mask counts the cores this process may run on, which taskset or a container's
-// cpuset limits; std::thread::hardware_concurrency() counts the machine's.
 #include "second_core.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #ifdef __linux__
 #include <sched.h>
@@ -14,6 +17,8 @@ namespace {
 
 std::atomic<SecondCore> g_policy{SecondCore::Automatic};
 
+// The affinity mask counts the cores this process may run on, which taskset or a container's
+// cpuset limits; hardware_concurrency() counts the machine's.
 unsigned usableCores()
 {
 #ifdef __linux__
@@ -24,6 +29,72 @@ unsigned usableCores()
 #endif
     return std::thread::hardware_concurrency();
 }
+
+// A thread running `work`, or none where the system has no thread to give (a process limit,
+// no memory for its stack).
+template <class Work> std::thread startThread(Work&& work)
+{
+    try {
+        return std::thread(std::forward<Work>(work));
+    } catch (const std::system_error&) {
+        return {};
+    }
+}
+
+// Where the two sides of a pipeline stand, under one lock.
+class PipelineState {
+public:
+    explicit PipelineState(int depth) : m_depth(depth) { }
+
+    // Waits until step `i` may be produced; false when the consumer has stopped.
+    bool mayProduce(std::int64_t i)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_stopped || i - m_consumed < m_depth; });
+        return !m_stopped;
+    }
+    void produced(std::int64_t i)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_produced = i + 1;
+        m_changed.notify_all();
+    }
+    void producerFailed(std::exception_ptr failure)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_failure = std::move(failure);
+        m_changed.notify_all();
+    }
+    // Waits until step `i` is made; raises the producer's failure instead.
+    void waitForProduct(std::int64_t i)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_failure || m_produced > i; });
+        if (m_produced <= i)
+            std::rethrow_exception(m_failure);
+    }
+    void consumed(std::int64_t i)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_consumed = i + 1;
+        m_changed.notify_all();
+    }
+    void stop()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopped = true;
+        m_changed.notify_all();
+    }
+
+private:
+    const int m_depth;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::int64_t m_produced = 0;
+    std::int64_t m_consumed = 0;
+    bool m_stopped = false;
+    std::exception_ptr m_failure;
+};
 
 }  // namespace
 
@@ -39,6 +110,74 @@ bool useSecondCore(bool worthIt)
     case SecondCore::Automatic: break;
     }
     return worthIt && usableCores() >= 2;
+}
+
+void runBoth(bool split, const std::function<void()>& first, const std::function<void()>& second)
+{
+    std::exception_ptr secondFailure;
+    std::thread helper;
+    if (split)
+        helper = startThread([&] {
+            try {
+                second();
+            } catch (...) {
+                secondFailure = std::current_exception();
+            }
+        });
+    try {
+        first();
+    } catch (...) {
+        if (helper.joinable())
+            helper.join();
+        throw;
+    }
+    if (!helper.joinable()) {
+        second();
+        return;
+    }
+    helper.join();
+    if (secondFailure)
+        std::rethrow_exception(secondFailure);
+}
+
+void runPipelined(bool split, std::int64_t steps, int depth, const std::function<void(std::int64_t)>& produce,
+    const std::function<void(std::int64_t)>& consume)
+{
+    PipelineState state(depth);
+    std::thread producer;
+    if (split && steps > 1 && depth > 1)
+        producer = startThread([&] {
+            try {
+                for (std::int64_t i = 0; i < steps && state.mayProduce(i); ++i) {
+                    produce(i);
+                    state.produced(i);
+                }
+            } catch (...) {
+                state.producerFailed(std::current_exception());
+            }
+        });
+    if (!producer.joinable()) {
+        for (std::int64_t i = 0; i < steps; ++i) {
+            produce(i);
+            consume(i);
+        }
+        return;
+    }
+    const auto finish = [&] {
+        state.stop();
+        producer.join();
+    };
+    try {
+        for (std::int64_t i = 0; i < steps; ++i) {
+            state.waitForProduct(i);
+            consume(i);
+            state.consumed(i);
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
 }
 
 }  // namespace tav

@@ -1,11 +1,11 @@
-// The one way the program uses a second core: two pieces of work, one on this thread and one
-// on a thread of its own, both finished before the call returns. Whether work is split at all
-// follows one policy, which tests set to run both branches on any machine.
+// The one way the program uses a second core: work in two pieces, one on this thread and one on
+// a thread of its own, both finished before the call returns. Whether work is split at all
+// follows one policy, which tests set to run both branches on any machine. This is the only
+// place that starts threads.
 #pragma once
 
-#include <exception>
-#include <system_error>
-#include <thread>
+#include <cstdint>
+#include <functional>
 
 namespace tav {
 
@@ -26,38 +26,15 @@ bool useSecondCore(bool worthIt);
 // When both pieces ran, an exception of either is raised here (the first's when both failed).
 // Where no thread can be started, both run here in turn: the pieces must not wait for each
 // other.
-template <class First, class Second> void runBoth(bool split, First&& first, Second&& second)
-{
-    std::exception_ptr secondFailure;
-    std::thread helper;
-    if (split) {
-        try {
-            helper = std::thread([&] {
-                try {
-                    second();
-                } catch (...) {
-                    secondFailure = std::current_exception();
-                }
-            });
-        } catch (const std::system_error&) {
-            split = false;  // no thread to be had (a process limit, no memory for its stack)
-        }
-    }
-    try {
-        first();
-    } catch (...) {
-        if (helper.joinable())
-            helper.join();
-        throw;
-    }
-    if (!split) {
-        second();
-        return;
-    }
-    helper.join();
-    if (secondFailure)
-        std::rethrow_exception(secondFailure);
-}
+void runBoth(bool split, const std::function<void()>& first, const std::function<void()>& second);
+
+// Steps 0 .. steps - 1 of a producer and a consumer: consume(i) runs after produce(i), each
+// side in order, and produce(i) only once consume(i - depth) has ended, so what it makes may
+// live in slot i % depth of `depth` slots. When `split`, produce runs on another thread, up to
+// `depth` - 1 steps ahead; else (or where no thread can be started) produce(i) and consume(i)
+// run here in turn. A failure on either side stops both and is raised here.
+void runPipelined(bool split, std::int64_t steps, int depth, const std::function<void(std::int64_t)>& produce,
+    const std::function<void(std::int64_t)>& consume);
 
 // Sets the policy for as long as it lives (tests).
 class ScopedSecondCorePolicy {

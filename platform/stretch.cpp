@@ -20,19 +20,16 @@
 #include "picture_reader.h"
 #include "pixel_rows.h"
 #include "row_writer.h"
-#include "spin_wait.h"
 #include "transfer.h"
 #include "second_core.h"
 #include "vector_clones.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <limits>
 #include <memory>
 #include <numeric>
-#include <thread>
 #include <vector>
 
 namespace tav {
@@ -55,8 +52,7 @@ AxisWeights halftoneAxis(std::int64_t s, std::int64_t d, int dBegin, int dEnd, b
 {
     AxisWeights a;
     a.total = std::uint64_t(d <= s ? s : 2 * d);
-    // Reserved: the decoder's second thread starts while these are made and shares the heap's
-    // lock with this one, and growing them took some hundred allocations.
+    // Reserved: growing them took some hundred allocations.
     const auto positions = std::size_t(std::max(0, dEnd - dBegin));
     a.first.reserve(positions);
     a.count.reserve(positions);
@@ -157,19 +153,15 @@ void stretchNearest(const DIBSection& from, const Extent& ex, const Extent& ey, 
 
 // Where the HALFTONE core gets its source rows: row r (relative to the source origin; it may lie
 // outside the bitmap) as 3-byte pixels (blue, green, red) of the source columns colLo .. colHi.
-// Called from one thread only, in the order the core needs the rows.
+// Called from one thread at a time, in the order the core needs the rows.
 using RowFetch = std::function<const std::uint8_t*(std::int64_t r)>;
 
-// Output rows are made in batches: the fetching thread gathers every source row a batch needs,
-// then each thread makes its share of the batch's columns.
-constexpr int kBatchRows = 8;
-// Below this many weighted source pixels a second thread costs more than it saves (starting it
-// and meeting it twice per batch take tens of microseconds, more on a busy machine).
+// Output rows are made in batches: every source row a batch needs is gathered, then the batch
+// is made, by one thread or by two that each make a share of its columns.
+constexpr int kBatchRows = 32;
+// Below this many weighted source pixels a second thread costs more than it saves (one is
+// started for the stretch, or for every batch of a source in memory).
 constexpr std::int64_t kParallelWork = 2'000'000;
-
-// How long a thread that waits for the other spins before it sleeps: a batch takes well under a
-// millisecond, and a sleeping thread took up to as long again to be woken (see spin_wait.h).
-constexpr std::chrono::microseconds kSpinBeforeSleep{2000};
 
 // How the source rows are had: from memory (cheap) or streamed from a decoder (the costly part
 // of the work, so one thread decodes the next batch while the other makes this one).
@@ -256,67 +248,29 @@ public:
         // Sub-byte pixels of two column ranges can share a byte; indexed formats match colours
         // through a cache that one thread owns.
         const bool parallel = outW >= 2 && m_to.bitCount() >= 16 && useSecondCore(work >= kParallelWork);
-        // A streamed source: the helper makes whole batches while this thread decodes the next.
+        // A streamed source: the helper decodes while this thread makes whole batches.
         const bool pipelined = parallel && source == Source::Streamed;
         const int parts = parallel && !pipelined ? 2 : 1;
         for (int p = 0; p < parts; ++p)
             m_parts.push_back(makePart(outW * p / parts, outW * (p + 1) / parts));
 
-        if (!parallel) {
-            for (int j0 = 0; j0 < outH; j0 += kBatchRows) {
-                const int j1 = std::min(outH, j0 + kBatchRows);
-                gather(fetch, j0, j1);
-                make(m_parts[0], j0, j1);
-            }
+        const auto batchEnd = [&](std::int64_t b) { return std::min(outH, int(b + 1) * kBatchRows); };
+        const std::int64_t batches = (outH + kBatchRows - 1) / kBatchRows;
+        if (pipelined) {
+            // The helper gathers the next batch while this thread makes one; the source keeps
+            // the rows of two batches, and each batch's rows have entries of their own in m_rows.
+            runPipelined(true, batches, 2, [&](std::int64_t b) { gather(fetch, int(b) * kBatchRows, batchEnd(b)); },
+                [&](std::int64_t b) { make(m_parts[0], int(b) * kBatchRows, batchEnd(b)); });
             return;
         }
-        // Both threads meet twice per batch: once the rows are gathered, once the batch is made.
-        // Pipelined, the rows of the next batch are gathered between the two meetings (they use
-        // other entries of m_rows, and the source keeps the rows of two batches).
-        TwoThreadMeeting meet(kSpinBeforeSleep);
-        std::atomic<bool> stop{false};
-        int j0 = 0, j1 = 0;
-        Part& helperPart = m_parts[pipelined ? 0 : 1];
-        std::thread helper([&] {
-            for (;;) {
-                meet.arriveAndWait();
-                if (stop.load())
-                    return;
-                make(helperPart, j0, j1);
-                meet.arriveAndWait();
-            }
-        });
-        bool helperMaking = false;
-        try {
-            if (pipelined)
-                gather(fetch, 0, std::min(outH, kBatchRows));
-            for (int next = 0; next < outH; next += kBatchRows) {
-                if (!pipelined)
-                    gather(fetch, next, std::min(outH, next + kBatchRows));
-                j0 = next;
-                j1 = std::min(outH, next + kBatchRows);
-                meet.arriveAndWait();
-                helperMaking = true;
-                if (!pipelined)
-                    make(m_parts[0], j0, j1);
-                else if (j1 < outH)
-                    gather(fetch, j1, std::min(outH, j1 + kBatchRows));
-                meet.arriveAndWait();
-                helperMaking = false;
-            }
-        } catch (...) {
-            // A source that fails (a damaged file) fails the stretch; the helper finishes the
-            // batch it may be making and is let go.
-            if (helperMaking)
-                meet.arriveAndWait();
-            stop.store(true);
-            meet.arriveAndWait();
-            helper.join();
-            throw;
+        for (std::int64_t b = 0; b < batches; ++b) {
+            const int j0 = int(b) * kBatchRows, j1 = batchEnd(b);
+            gather(fetch, j0, j1);
+            if (parts == 2)
+                runBoth(true, [&] { make(m_parts[0], j0, j1); }, [&] { make(m_parts[1], j0, j1); });
+            else
+                make(m_parts[0], j0, j1);
         }
-        stop.store(true);
-        meet.arriveAndWait();
-        helper.join();
     }
 
 private:

@@ -4,6 +4,7 @@
 
 #include "platform/picture.h"
 #include "platform/run_time_error.h"
+#include "platform/second_core.h"
 #include "test_source.h"
 
 #include <gtest/gtest.h>
@@ -82,15 +83,18 @@ protected:
 
 TEST_F(StreamedEncoder, WritesTheStreamOfTheWholePictureEncoder)
 {
-    const std::pair<int, int> sizes[] = {{1, 1}, {7, 5}, {8, 8}, {17, 9}, {33, 31}, {64, 48}, {129, 67}};
+    // The last sizes take several groups of bands, made on one core and on two.
+    const std::pair<int, int> sizes[] = {{1, 1}, {7, 5}, {8, 8}, {17, 9}, {33, 31}, {64, 48}, {129, 67}, {90, 300}};
+    for (const SecondCore policy : {SecondCore::Off, SecondCore::Forced})
     for (const auto& [width, height] : sizes) {
+        const ScopedSecondCorePolicy cores(policy);
         const test::SourcePicture source(width, height, pixel);
         const fs::path bmp = writeBmp(source, "in.bmp");
         const PictureOpener open = [&] { return PictureReader::open(bmp); };
         for (const Sampling& sampling : kOneScan) {
             for (const int quality : {100, 75, 30}) {
                 const std::string label = std::to_string(width) + "x" + std::to_string(height) + " " + sampling.name +
-                    " q" + std::to_string(quality);
+                    " q" + std::to_string(quality) + (policy == SecondCore::Forced ? " two cores" : " one core");
                 cJpeg whole;
                 configure(whole, sampling, quality);
                 whole.Comment("a comment");
@@ -170,18 +174,21 @@ TEST_F(StreamedEncoder, AFailureWhileWritingRemovesThePartialFile)
     const fs::path cut = m_dir / "cut.bmp";
     fs::copy_file(bmp, cut);
     fs::resize_file(cut, fs::file_size(bmp) / 2);
-    int opened = 0;
-    const PictureOpener open = [&] { return PictureReader::open(++opened >= 4 ? cut : bmp); };
-    cJpeg settings;
-    const fs::path out = m_dir / "out.jpg";
-    try {
-        encodeStreamed(settings, open, out);
-        FAIL() << "a picture cut short was written";
-    } catch (const RunTimeError& e) {
-        EXPECT_EQ(e.number(), kErrInvalidPicture) << e.what();
+    for (const SecondCore policy : {SecondCore::Off, SecondCore::Forced}) {
+        const ScopedSecondCorePolicy cores(policy);
+        int opened = 0;
+        const PictureOpener open = [&] { return PictureReader::open(++opened >= 4 ? cut : bmp); };
+        cJpeg settings;
+        const fs::path out = m_dir / "out.jpg";
+        try {
+            encodeStreamed(settings, open, out);
+            ADD_FAILURE() << "a picture cut short was written";
+        } catch (const RunTimeError& e) {
+            EXPECT_EQ(e.number(), kErrInvalidPicture) << e.what();
+        }
+        EXPECT_EQ(opened, 4);
+        EXPECT_FALSE(fs::exists(out));
     }
-    EXPECT_EQ(opened, 4);
-    EXPECT_FALSE(fs::exists(out));
 }
 
 }  // namespace

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace tav {
 namespace {
@@ -67,6 +69,70 @@ TEST(SecondCore, AFailureOnEitherSideIsRaisedOnceBothHaveEnded)
         } catch (const std::runtime_error& e) {
             EXPECT_STREQ(e.what(), "first");
         }
+    }
+}
+
+TEST(SecondCore, APipelineConsumesEveryStepInOrderAndNeverOverwritesASlotInUse)
+{
+    constexpr int kSteps = 200, kDepth = 3;
+    for (bool split : {false, true}) {
+        std::array<std::int64_t, kDepth> slots{};
+        std::atomic<std::int64_t> consumed{0};
+        std::vector<std::int64_t> seen;
+        std::atomic<bool> overtaken{false};
+        runPipelined(
+            split, kSteps, kDepth,
+            [&](std::int64_t i) {
+                // The slot's last step must have been consumed before it is made again.
+                if (i - kDepth >= consumed.load())
+                    overtaken = true;
+                slots[std::size_t(i % kDepth)] = i * 7;
+            },
+            [&](std::int64_t i) {
+                seen.push_back(slots[std::size_t(i % kDepth)] / 7);
+                consumed = i + 1;
+            });
+        EXPECT_FALSE(overtaken.load());
+        ASSERT_EQ(seen.size(), std::size_t(kSteps));
+        for (std::int64_t i = 0; i < kSteps; ++i)
+            EXPECT_EQ(seen[std::size_t(i)], i);
+    }
+}
+
+TEST(SecondCore, APipelineFailureOnEitherSideStopsBothAndIsRaisedHere)
+{
+    for (bool split : {false, true}) {
+        // The producer fails at step 5: the steps before it are still consumed, none after.
+        std::int64_t consumedUpTo = -1;
+        try {
+            runPipelined(
+                split, 100, 4,
+                [](std::int64_t i) {
+                    if (i == 5)
+                        throw std::runtime_error("produce");
+                },
+                [&](std::int64_t i) { consumedUpTo = i; });
+            ADD_FAILURE() << "no failure";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "produce");
+        }
+        EXPECT_EQ(consumedUpTo, 4);
+
+        // The consumer fails at step 3: the producer stops within its few steps ahead.
+        std::atomic<std::int64_t> producedUpTo{-1};
+        try {
+            runPipelined(
+                split, 100, 4, [&](std::int64_t i) { producedUpTo = i; },
+                [](std::int64_t i) {
+                    if (i == 3)
+                        throw std::logic_error("consume");
+                });
+            ADD_FAILURE() << "no failure";
+        } catch (const std::logic_error& e) {
+            EXPECT_STREQ(e.what(), "consume");
+        }
+        EXPECT_GE(producedUpTo.load(), 3);
+        EXPECT_LT(producedUpTo.load(), 3 + 4);
     }
 }
 
