@@ -205,11 +205,11 @@ BENCHMARK_CAPTURE(decodeRows, jpeg24mp_reduced, "photo-6000x4000.jpg", JpegScali
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(decodeRows, bmp24mp_rows, "photo-6000x4000.bmp", JpegScaling::Full)->Unit(benchmark::kMillisecond);
 
-UninitialisedBytes fileBytes(const std::filesystem::path& path)
+std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    return UninitialisedBytes(bytes.begin(), bytes.end());
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
 // The startup logo's JPEG decoding: every row of the 1080p picture at the logo's scale.
@@ -220,7 +220,7 @@ void jpegRows(benchmark::State& state)
         state.SkipWithError("no benchmark picture; run bench/compare.py (./dev.sh bench) first");
         return;
     }
-    const UninitialisedBytes file = fileBytes(path);
+    const std::vector<std::uint8_t> file = fileBytes(path);
     for (auto _ : state) {
         const auto decoder = JpegRowDecoder::open(file, 256, 195);
         std::vector<std::uint8_t> row(std::size_t(decoder->width()) * 3);

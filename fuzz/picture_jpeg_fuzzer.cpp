@@ -24,7 +24,7 @@ RowOutcome decodeRows(const std::uint8_t* data, std::size_t size)
 {
     RowOutcome out;
     try {
-        auto decoder = tav::JpegRowDecoder::open(tav::UninitialisedBytes(data, data + size), 0, 0);
+        auto decoder = tav::JpegRowDecoder::open(std::vector<std::uint8_t>(data, data + size), 0, 0);
         if (std::int64_t(decoder->width()) * decoder->height() > 4'000'000) {
             out.skipped = true;
             return out;

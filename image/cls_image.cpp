@@ -132,7 +132,7 @@ std::int32_t clsImage::ReadLongBE(std::int64_t offset) const
 namespace {
 
 // The headers of nearly every file lie within its first 4 KB: one read of one page, and one
-// page of memory to touch, whose first touch is a page fault (see platform/memory_advice.h).
+// page of memory to touch, whose first touch is a page fault.
 // Anything further (a TIFF directory, a JPEG frame header behind large metadata) is read when
 // it is asked for, growing what is held sixteenfold each time (64 KB, 1 MB, ...) or to the
 // byte asked for if that is further, so a walk through a long file takes a few reads, never

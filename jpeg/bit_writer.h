@@ -8,7 +8,6 @@
 // blocks, so a buffer that is too small raises error 9 at the latest when the writer flushes.
 #pragma once
 
-#include "platform/memory_advice.h"
 #include "platform/run_time_error.h"
 
 #include <cstddef>
@@ -31,7 +30,6 @@ public:
         : m_size(size)
     {
         m_bytes.reserve(size);
-        adviseHugePages(m_bytes.data(), size);
     }
     OutputBuffer(std::FILE* sink, std::size_t window)
         : m_size(window)

@@ -4,7 +4,6 @@
 // quantized coefficients. Shared by every stage of the encoder and readable by its callers.
 #pragma once
 
-#include "platform/memory_advice.h"
 
 #include <array>
 #include <cstddef>
@@ -17,7 +16,7 @@ namespace tav {
 inline constexpr std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
 // Quantized coefficients, filled by the transform or by whoever sets them.
-using CoefficientArray = std::vector<std::int16_t, UninitialisedAllocator<std::int16_t>>;
+using CoefficientArray = std::vector<std::int16_t>;
 
 // One quantization table. Both arrays are indexed by zigzag position k (0 = DC).
 struct QuantTable {

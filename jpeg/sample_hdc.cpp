@@ -14,7 +14,6 @@
 #include "jpeg/quantize.h"
 #include "platform/device_context.h"
 #include "platform/dib.h"
-#include "platform/memory_advice.h"
 #include "platform/run_time_error.h"
 #include "platform/transfer.h"
 #include "platform/second_core.h"
@@ -148,8 +147,6 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
                 // write every pixel the block loop reads.
                 stretchedSelection.reset();
                 stretched = DIBSection::create(makeBitmapInfo(int(wc8), int(hc8), 24));
-                if (stretched)
-                    adviseHugePages(stretched->bits(), stretched->sizeImage());
                 if (!stretchDc)
                     stretchDc = CreateCompatibleDC(nullptr);
                 if (!stretched || !stretchDc)

@@ -2,7 +2,6 @@
 #include "dib.h"
 
 #include "device_context.h"
-#include "memory_advice.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -67,11 +66,8 @@ std::unique_ptr<DIBSection> DIBSection::create(const BITMAPINFO& bmi)
     std::unique_ptr<DIBSection> dib(new DIBSection);
     if (!dib->init(bmi, -1))
         return nullptr;
-    // The platform hands out zeroed pixel memory. A large bitmap gets a mapping of its own, whose
-    // zero pages come as they are touched.
-    dib->m_memory = dib->sizeImage() >= kOwnMappingBytes
-        ? static_cast<std::uint8_t*>(allocateLarge(dib->sizeImage()))
-        : static_cast<std::uint8_t*>(std::calloc(std::max<std::size_t>(dib->sizeImage(), 1), 1));
+    // The platform hands out zeroed pixel memory.
+    dib->m_memory = static_cast<std::uint8_t*>(std::calloc(std::max<std::size_t>(dib->sizeImage(), 1), 1));
     if (!dib->m_memory)
         return nullptr;
     dib->m_owned = true;
@@ -99,12 +95,8 @@ DIBSection::~DIBSection()
     // dangling one.
     if (m_selectedIn)
         SelectObject(m_selectedIn, stockBitmap());
-    if (m_owned) {
-        if (sizeImage() >= kOwnMappingBytes)
-            freeLarge(m_memory, sizeImage());
-        else
-            std::free(m_memory);
-    }
+    if (m_owned)
+        std::free(m_memory);
 }
 
 std::unique_ptr<DIBSection> CreateDIBSection(HDC, const BITMAPINFO* pbmi, unsigned usage, void** ppvBits)

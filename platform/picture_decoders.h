@@ -5,7 +5,6 @@
 #pragma once
 
 #include "dib.h"
-#include "memory_advice.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -48,7 +47,7 @@ class JpegRowDecoder {
 public:
     // Reads the headers of `file` (the whole file) and starts decoding. Throws the
     // invalid-picture error.
-    static std::unique_ptr<JpegRowDecoder> open(UninitialisedBytes file, int targetWidth, int targetHeight);
+    static std::unique_ptr<JpegRowDecoder> open(std::vector<std::uint8_t> file, int targetWidth, int targetHeight);
     ~JpegRowDecoder();
     JpegRowDecoder(const JpegRowDecoder&) = delete;
     JpegRowDecoder& operator=(const JpegRowDecoder&) = delete;

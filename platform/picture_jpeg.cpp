@@ -259,7 +259,7 @@ int reducedScaleDenominator(
 }
 
 struct JpegRowDecoder::State {
-    UninitialisedBytes file;  // read by the session as it decodes
+    std::vector<std::uint8_t> file;  // read by the session as it decodes
     Session session;
     JSAMPARRAY cmykRow = nullptr;
 };
@@ -267,7 +267,7 @@ struct JpegRowDecoder::State {
 JpegRowDecoder::JpegRowDecoder() = default;
 JpegRowDecoder::~JpegRowDecoder() = default;
 
-std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(UninitialisedBytes file, int targetWidth, int targetHeight)
+std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(std::vector<std::uint8_t> file, int targetWidth, int targetHeight)
 {
     std::unique_ptr<JpegRowDecoder> decoder(new JpegRowDecoder);
     decoder->m_state = std::make_unique<State>();

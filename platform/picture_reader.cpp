@@ -196,7 +196,7 @@ std::unique_ptr<PictureReader> PictureReader::open(InputFile file, int targetWid
             case PictureFormat::Jpeg: {
                 // The compressed data is read whole: a few bytes per pixel at most. A file cut
                 // short since it was opened keeps what was read; the decoder says where it ends.
-                UninitialisedBytes data;
+                std::vector<std::uint8_t> data;
                 try {
                     data.resize(std::size_t(fileSize));
                 } catch (const std::bad_alloc&) {

@@ -11,7 +11,6 @@
 
 #include "dib.h"
 #include "file_access.h"
-#include "memory_advice.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -78,7 +77,7 @@ private:
     int m_furthest = -1;  // the furthest row asked for
     // 2 * m_kept rows of width * 3 bytes, row y in slot y mod 2 * m_kept; each slot is read
     // into before it is handed out, so the ring is never cleared (fresh memory is costly).
-    UninitialisedBytes m_ring;
+    std::vector<std::uint8_t> m_ring;
     // The slots of one read, kept between reads: the decoder's second thread shares the heap's
     // lock, and an allocation per read made it wait.
     std::vector<std::uint8_t*> m_run;

@@ -12,7 +12,6 @@
 #include "jpeg/streamed_encoder.h"
 #include "platform/device_context.h"
 #include "platform/dib.h"
-#include "platform/memory_advice.h"
 #include "platform/picture_reader.h"
 #include "platform/run_time_error.h"
 #include "platform/transfer.h"
@@ -80,7 +79,6 @@ Buffer24 loadInto24Bit(PictureReader& reader, const std::string& path)
     buffer.bitmap = CreateDIBSection(buffer.dc.get(), &info, DIB_RGB_COLORS, &bits);
     if (!buffer.dc || !buffer.bitmap)
         throw RunTimeError(kErrPathFileAccess, path + ": the picture is too large for a 24-bit buffer");
-    adviseHugePages(bits, buffer.bitmap->sizeImage());
     buffer.selected = std::make_unique<ScopedSelect>(buffer.dc.get(), buffer.bitmap.get());
     if (!buffer.selected->ok())
         throw RunTimeError(kErrPathFileAccess, path + ": the picture could not be copied into a 24-bit buffer");

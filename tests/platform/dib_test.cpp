@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace tav {
 namespace {
 
@@ -63,6 +65,25 @@ TEST(DIBSectionTest, NewPixelsAreZeroAndThePointerIsHandedOut)
     EXPECT_EQ(info.bmBitsPixel, 24);
     EXPECT_EQ(info.bmWidthBytes, 16);
     EXPECT_EQ(GetObject(nullptr, sizeof info, &info), 0);
+}
+
+// Pixels of every size are zeroed, writable to the last byte, and each bitmap's own.
+TEST(DIBSectionTest, PixelsOfEverySizeAreZeroedAndWritableToTheEnd)
+{
+    // 24-bit rows of 4100 bytes, from one row to some megabytes.
+    for (const int rows : {1, 1023, 1024, 1025, 1536 + 1}) {
+        SCOPED_TRACE(rows);
+        auto a = DIBSection::create(makeBitmapInfo(4096 / 3 + 1, rows, 24));
+        auto b = DIBSection::create(makeBitmapInfo(4096 / 3 + 1, rows, 24));
+        ASSERT_TRUE(a && b);
+        ASSERT_EQ(a->stride(), 4100);
+        const std::size_t n = a->sizeImage();
+        EXPECT_TRUE(std::all_of(a->bits(), a->bits() + n, [](std::uint8_t v) { return v == 0; }));
+        std::fill(a->bits(), a->bits() + n, std::uint8_t(0xA5));
+        EXPECT_EQ(a->bits()[n - 1], 0xA5);
+        EXPECT_EQ(b->bits()[0], 0);
+        EXPECT_EQ(b->bits()[n - 1], 0);
+    }
 }
 
 TEST(ColorTable, CountsFollowTheDepthOrTheShortTable)

@@ -152,7 +152,7 @@ std::pair<std::string, Bytes> rowsOf(const Bytes& file, int targetWidth, int tar
 {
     Bytes rows;
     try {
-        auto decoder = JpegRowDecoder::open(UninitialisedBytes(file.begin(), file.end()), targetWidth, targetHeight);
+        auto decoder = JpegRowDecoder::open(std::vector<std::uint8_t>(file.begin(), file.end()), targetWidth, targetHeight);
         const std::size_t rowBytes = std::size_t(decoder->width()) * 3;
         rows.resize(rowBytes * std::size_t(decoder->height()));
         for (int y = 0; y < decoder->height(); y += 7) {
