@@ -3,7 +3,6 @@
 #include "app/production_table.h"
 #include "image/c_image.h"
 #include "jpeg/cjpeg.h"
-#include "platform/device_context.h"
 #include "platform/picture.h"
 #include "platform/run_time_error.h"
 
@@ -21,7 +20,7 @@ namespace {
 
 }  // namespace
 
-void ExportJpeg(const DIBSection& surface, const std::filesystem::path& jpegPath,
+void ExportJpeg(const MemorySurface& surface, const std::filesystem::path& jpegPath,
     const std::filesystem::path& applicationFolder)
 {
     // The encoder never replaces a file, so a stale intermediate of the same name would be
@@ -35,24 +34,14 @@ void ExportJpeg(const DIBSection& surface, const std::filesystem::path& jpegPath
     jpeg->Quality(kExportQuality);
     jpeg->Comment(std::string(kExportComment));
     cJpeg::SampleStatus sampled = cJpeg::SampleStatus::NoSurface;
-    if (surface.bitCount() == 24) {
+    if (surface.bitmap().bitCount() == 24) {
         // A pixel buffer loaded from a scratch bitmap of a 24-bit surface holds exactly the
         // surface's pixels, so the encoder samples the surface itself: the same JPEG without
-        // writing the bitmap, reading it back and copying the pixels twice. The surface is only
-        // read, through a view of its memory selected into a context of its own.
-        BITMAPINFO info{};
-        info.bmiHeader = surface.header();
-        const std::unique_ptr<DIBSection> view =
-            DIBSection::wrap(info, const_cast<std::uint8_t*>(surface.bits()), surface.height());
-        const std::unique_ptr<DeviceContext> dc = CreateCompatibleDC(nullptr);
-        if (!view || !dc)
-            exportFailed(jpegPath, "not enough memory to sample the picture");
-        const ScopedSelect selected(dc.get(), view.get());
-        if (selected.ok())
-            sampled = jpeg->SampleHDC(dc.get(), view->width(), view->height(), 0, 0);
+        // writing the bitmap, reading it back and copying the pixels twice.
+        sampled = jpeg->SampleHDC(surface.hdc(), surface.width(), surface.height(), 0, 0);
     } else {
         const std::filesystem::path scratch = pathIn(applicationFolder, kScratchBitmapName);
-        SavePicture(surface, scratch);
+        SavePicture(surface.bitmap(), scratch);
         std::unique_ptr<Picture> picture = LoadPicture(scratch);
         auto image = std::make_unique<cImage>();
         if (!image->CopyStdPicture(*picture))

@@ -4,7 +4,7 @@
 // is not 24 bits deep takes that way, through the scratch bitmap in the application folder.
 #pragma once
 
-#include "platform/dib.h"
+#include "platform/memory_surface.h"
 
 #include <filesystem>
 #include <string_view>
@@ -20,7 +20,7 @@ inline constexpr std::string_view kExportComment = "Creado por Sorvane ( Kelbrin
 // when one is needed (it stays, holding the last surface exported that way). An older file at `jpegPath` is removed
 // first, so the file written is always this surface. Throws RunTimeError naming the file and
 // the problem when any step fails; the JPEG is then not there.
-void ExportJpeg(const DIBSection& surface, const std::filesystem::path& jpegPath,
+void ExportJpeg(const MemorySurface& surface, const std::filesystem::path& jpegPath,
     const std::filesystem::path& applicationFolder);
 
 }  // namespace tav

@@ -37,37 +37,22 @@ constexpr const char* kCannotCut = "the picture could not be cut into its parts"
 
 }  // namespace
 
-std::unique_ptr<DrawingSurface> DrawingSurface::create(int width, int height)
-{
-    std::unique_ptr<DrawingSurface> surface(new DrawingSurface);
-    const BITMAPINFO bmi = makeBitmapInfo(width, height, 24);
-    surface->m_bitmap = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, nullptr);
-    surface->m_dc = CreateCompatibleDC(nullptr);
-    if (!surface->m_bitmap || !surface->m_dc)
-        return nullptr;
-    surface->m_selection = std::make_unique<ScopedSelect>(surface->m_dc.get(), surface->m_bitmap.get());
-    if (!surface->m_selection->ok())
-        return nullptr;
-    return surface;
-}
-
-DrawingSurface::~DrawingSurface() = default;
-
-void DrawingSurface::clear() { std::memset(m_bitmap->bits(), 0, m_bitmap->sizeImage()); }
-
 namespace {
 
-std::unique_ptr<DrawingSurface> makeSurface(int width, int height)
+// An off-screen 24-bit surface, black.
+std::unique_ptr<MemorySurface> makeSurface(int width, int height)
 {
-    std::unique_ptr<DrawingSurface> surface = DrawingSurface::create(width, height);
+    std::unique_ptr<MemorySurface> surface = MemorySurface::create(width, height, 24);
     if (!surface)
         throw SurfaceAllocationFailed();
     return surface;
 }
 
+void blacken(MemorySurface& surface) { std::memset(surface.bitmap().bits(), 0, surface.bitmap().sizeImage()); }
+
 }  // namespace
 
-DrawingSurface& LogoCutter::logo() const
+MemorySurface& LogoCutter::logo() const
 {
     if (!m_logo) {
         const StartupLogoLayout& layout = startupLogoLayout();
@@ -91,17 +76,17 @@ LogoCutter::SeasonSurfaces& LogoCutter::seasonSurfaces(SeasonIndex season) const
     return surfaces;
 }
 
-const DrawingSurface& LogoCutter::fullImageSurface(SeasonIndex season) const
+const MemorySurface& LogoCutter::fullImageSurface(SeasonIndex season) const
 {
     return *seasonSurfaces(season).fullImage;
 }
 
-const DrawingSurface& LogoCutter::partSurface(SeasonIndex season, int part) const
+const MemorySurface& LogoCutter::partSurface(SeasonIndex season, int part) const
 {
     return *seasonSurfaces(season).parts.at(std::size_t(part));
 }
 
-void LogoCutter::scaleOnto(DrawingSurface& target, const fs::path& path)
+void LogoCutter::scaleOnto(MemorySurface& target, const fs::path& path)
 {
     // Opened once: the header and the pixels are read from the same file, even if another
     // takes its name meanwhile. The header's errors (a missing file above all) reach the caller
@@ -125,12 +110,12 @@ void LogoCutter::scaleOnto(DrawingSurface& target, const fs::path& path)
 
 void LogoCutter::CutStartupLogo(const fs::path& path)
 {
-    DrawingSurface& target = logo();
+    MemorySurface& target = logo();
     // A cut that succeeds writes every pixel, so the surface is cleared only when one fails.
     try {
         scaleOnto(target, path);
     } catch (...) {
-        target.clear();
+        blacken(target);
         throw;
     }
 }
@@ -141,12 +126,12 @@ void LogoCutter::CutLoadingScreen(SeasonIndex season, const fs::path& path)
         return;
     const SeasonLayout& layout = seasonLayout(season);
     SeasonSurfaces& surfaces = seasonSurfaces(season);
-    DrawingSurface& full = *surfaces.fullImage;
+    MemorySurface& full = *surfaces.fullImage;
     auto& parts = surfaces.parts;
     const auto clearAll = [&] {
-        full.clear();
+        blacken(full);
         for (auto& part : parts)
-            part->clear();
+            blacken(*part);
     };
 
     // The stretch writes every pixel of the full image and the parts tile it, so a cut that

@@ -10,8 +10,7 @@
 
 #include "app/production_table.h"
 #include "image/cls_image.h"
-#include "platform/device_context.h"
-#include "platform/dib.h"
+#include "platform/memory_surface.h"
 #include "platform/picture_reader.h"
 
 #include <array>
@@ -21,33 +20,6 @@
 #include <vector>
 
 namespace tav {
-
-// An off-screen 24-bit bitmap of a fixed size, selected into a memory context of its own.
-class DrawingSurface {
-public:
-    // Null when the bitmap or the context cannot be had.
-    static std::unique_ptr<DrawingSurface> create(int width, int height);
-    ~DrawingSurface();
-    DrawingSurface(const DrawingSurface&) = delete;
-    DrawingSurface& operator=(const DrawingSurface&) = delete;
-
-    HDC hdc() const { return m_dc.get(); }
-    const DIBSection& bitmap() const { return *m_bitmap; }
-    DIBSection& bitmap() { return *m_bitmap; }
-    int width() const { return m_bitmap->width(); }
-    int height() const { return m_bitmap->height(); }
-
-    // Every pixel black.
-    void clear();
-
-private:
-    DrawingSurface() = default;
-
-    std::unique_ptr<DeviceContext> m_dc;
-    std::unique_ptr<DIBSection> m_bitmap;
-    // Declared last so it is destroyed first: the bitmap leaves the context before either ends.
-    std::unique_ptr<ScopedSelect> m_selection;
-};
 
 inline constexpr const char* kNoSurfaceMemoryText = "not enough memory for the drawing surfaces";
 
@@ -81,11 +53,11 @@ public:
     // failure the season's full-image and part surfaces are black.
     void CutLoadingScreen(SeasonIndex season, const std::filesystem::path& path);
 
-    const DrawingSurface& logoSurface() const { return logo(); }
+    const MemorySurface& logoSurface() const { return logo(); }
     // `season` must be a season of the table, `part` an index into its parts (std::out_of_range
     // otherwise).
-    const DrawingSurface& fullImageSurface(SeasonIndex season) const;
-    const DrawingSurface& partSurface(SeasonIndex season, int part) const;
+    const MemorySurface& fullImageSurface(SeasonIndex season) const;
+    const MemorySurface& partSurface(SeasonIndex season, int part) const;
 
     const clsImage& imageInfo() const { return m_imageInfo; }
 
@@ -96,22 +68,22 @@ public:
 
 private:
     struct SeasonSurfaces {
-        std::unique_ptr<DrawingSurface> fullImage;
-        std::vector<std::unique_ptr<DrawingSurface>> parts;
+        std::unique_ptr<MemorySurface> fullImage;
+        std::vector<std::unique_ptr<MemorySurface>> parts;
     };
 
     // The surfaces, made when first asked for. Lazily made state, hence mutable: the accessors
     // stay const for the callers that only read the pixels.
-    DrawingSurface& logo() const;
+    MemorySurface& logo() const;
     SeasonSurfaces& seasonSurfaces(SeasonIndex season) const;
 
     // Reads the header, then scales the picture onto `target` (its whole surface), reading the
     // picture row by row.
-    void scaleOnto(DrawingSurface& target, const std::filesystem::path& path);
+    void scaleOnto(MemorySurface& target, const std::filesystem::path& path);
 
     clsImage m_imageInfo;
     JpegScaling m_jpegScaling = JpegScaling::Reduced;
-    mutable std::unique_ptr<DrawingSurface> m_logo;
+    mutable std::unique_ptr<MemorySurface> m_logo;
     mutable std::array<SeasonSurfaces, kSeasonCount> m_seasons;
 };
 

@@ -66,7 +66,7 @@ RunOutcome LogoRun::MakeStartupLogo(const std::string& picturePath)
     }
     if (!cut(outcome, [&] { m_cutter.CutStartupLogo(picturePath); }))
         return outcome;
-    writeImage(m_cutter.logoSurface().bitmap(), logo.jpegName, destination, outcome);
+    writeImage(m_cutter.logoSurface(), logo.jpegName, destination, outcome);
     report(outcome, logo.completionText, destination);
     return outcome;
 }
@@ -83,7 +83,7 @@ RunOutcome LogoRun::MakeLoadingScreens(SeasonIndex season, const SeasonLayout& l
         return outcome;
     for (std::size_t i = 0; i < layout.parts.size(); ++i) {
         const PartLayout& part = layout.parts[i];
-        writeImage(m_cutter.partSurface(season, int(i)).bitmap(), part.jpegName, pathIn(folder, part.ozjName),
+        writeImage(m_cutter.partSurface(season, int(i)), part.jpegName, pathIn(folder, part.ozjName),
             outcome);
     }
     report(outcome, layout.completionText, folder);
@@ -104,7 +104,7 @@ bool LogoRun::cut(RunOutcome& outcome, const std::function<void()>& cutPicture)
     return false;
 }
 
-void LogoRun::writeImage(const DIBSection& surface, std::string_view jpegName, const std::filesystem::path& ozjPath,
+void LogoRun::writeImage(const MemorySurface& surface, std::string_view jpegName, const std::filesystem::path& ozjPath,
     RunOutcome& outcome)
 {
     const std::filesystem::path jpegPath = pathIn(m_applicationFolder, jpegName);

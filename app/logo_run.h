@@ -75,7 +75,7 @@ private:
     RunOutcome MakeLoadingScreens(SeasonIndex season, const SeasonLayout& layout, const std::string& picturePath);
 
     // Export and wrap one image; records what happened in `outcome`.
-    void writeImage(const DIBSection& surface, std::string_view jpegName, const std::filesystem::path& ozjPath,
+    void writeImage(const MemorySurface& surface, std::string_view jpegName, const std::filesystem::path& ozjPath,
         RunOutcome& outcome);
     // Says how the run ended: the completion text and where the files went, or what was not
     // written.

@@ -14,6 +14,7 @@
 #include "jpeg/scan_writer.h"
 #include "platform/device_context.h"
 #include "platform/dib.h"
+#include "platform/memory_surface.h"
 #include "platform/picture_decoders.h"
 #include "platform/picture_reader.h"
 #include "platform/transfer.h"
@@ -164,13 +165,11 @@ void halftoneStretch(benchmark::State& state)
 {
     const Picture24& source = picture(int(state.range(0)), int(state.range(1)));
     const int width = int(state.range(2)), height = int(state.range(3));
-    const auto dc = CreateCompatibleDC(nullptr);
-    const BITMAPINFO info = makeBitmapInfo(width, height, 24);
-    const auto target = CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, nullptr);
-    const ScopedSelect selected(dc.get(), target.get());
-    SetStretchBltMode(dc.get(), HALFTONE);
+    const auto target = MemorySurface::create(width, height, 24);
+    const HDC dc = target->hdc();
+    SetStretchBltMode(dc, HALFTONE);
     for (auto _ : state) {
-        StretchBlt(dc.get(), 0, 0, width, height, source.dc.get(), 0, 0, source.bitmap->width(),
+        StretchBlt(dc, 0, 0, width, height, source.dc.get(), 0, 0, source.bitmap->width(),
             source.bitmap->height(), SRCCOPY);
         benchmark::ClobberMemory();
     }

@@ -6,8 +6,7 @@
 #include "fuzz_support.h"
 #include "jpeg/cjpeg.h"
 #include "jpeg/errors.h"
-#include "platform/device_context.h"
-#include "platform/dib.h"
+#include "platform/memory_surface.h"
 
 #include <cstdio>
 #include <cstring>
@@ -60,15 +59,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < commentLength; ++i)
         comment += char(in.byte());
 
-    auto dc = CreateCompatibleDC(nullptr);
-    const BITMAPINFO info = makeBitmapInfo(width, height, 24);
-    auto bitmap = CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, nullptr);
-    FUZZ_CHECK(dc && bitmap);
+    const auto surface = MemorySurface::create(width, height, 24);
+    FUZZ_CHECK(surface);
     const std::size_t pixelBytes = size - in.at;
     for (int y = 0; y < height; ++y)  // the rest of the input, repeated
         for (int x = 0; x < 3 * width; ++x)
-            bitmap->row(y)[x] = pixelBytes ? data[in.at + (std::size_t(y) * 3 * width + x) % pixelBytes] : 0;
-    ScopedSelect selection(dc.get(), bitmap.get());
+            surface->bitmap().row(y)[x] = pixelBytes ? data[in.at + (std::size_t(y) * 3 * width + x) % pixelBytes] : 0;
+    const HDC dc = surface->hdc();
 
     cJpeg jpeg;
     jpeg.Quality(quality);
@@ -80,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(e.number() == kErrEncoder && std::strcmp(e.what(), kMsgInvalidSamplingValue) == 0);
     }
     jpeg.Comment(comment);  // far below the length limit
-    FUZZ_CHECK(jpeg.SampleHDC(dc.get(), width, height, 0, 0) == cJpeg::SampleStatus::Sampled);
+    FUZZ_CHECK(jpeg.SampleHDC(dc, width, height, 0, 0) == cJpeg::SampleStatus::Sampled);
     std::vector<std::uint8_t> stream;
     try {
         stream = jpeg.assembleStream();

@@ -63,8 +63,7 @@ std::int16_t depthForColorCount(unsigned count)
 cImage::~cImage() { Destroy(); }
 
 cImage::cImage(cImage&& other) noexcept
-    : m_dc(std::move(other.m_dc)), m_dib(std::move(other.m_dib)), m_previous(std::exchange(other.m_previous, nullptr)),
-      m_bits(std::exchange(other.m_bits, nullptr)), m_info(other.m_info)
+    : m_surface(std::move(other.m_surface)), m_info(other.m_info)
 {
     other.m_info.bmiHeader = BITMAPINFOHEADER{};
 }
@@ -73,10 +72,7 @@ cImage& cImage::operator=(cImage&& other) noexcept
 {
     if (this != &other) {
         Destroy();
-        m_dc = std::move(other.m_dc);
-        m_dib = std::move(other.m_dib);
-        m_previous = std::exchange(other.m_previous, nullptr);
-        m_bits = std::exchange(other.m_bits, nullptr);
+        m_surface = std::move(other.m_surface);
         m_info = other.m_info;
         other.m_info.bmiHeader = BITMAPINFOHEADER{};
     }
@@ -93,17 +89,7 @@ std::int32_t cImage::rowCount() const
 
 void cImage::Destroy()
 {
-    if (m_dc) {
-        // The context gets its original bitmap back before ours is deleted, as the platform
-        // requires of a bitmap that is still selected.
-        if (m_dib) {
-            SelectObject(m_dc.get(), m_previous);
-            m_dib.reset();
-        }
-        m_dc.reset();
-    }
-    m_previous = nullptr;
-    m_bits = nullptr;
+    m_surface.reset();
     // An empty buffer reports no size or depth: a header left behind would describe pixels
     // that no longer exist. The colour tables are left as they are.
     m_info.bmiHeader = BITMAPINFOHEADER{};
@@ -113,20 +99,18 @@ bool cImage::Create(std::int32_t lWidth, std::int32_t lHeight, std::int16_t iBit
 {
     Destroy();
 
-    // Indexed bitmaps get a context made from an explicit screen context (released at once),
-    // 24-bit ones a context compatible with the screen directly.
-    std::unique_ptr<DeviceContext> dc;
+    // Indexed bitmaps get a context made from an explicit screen context, 24-bit ones a context
+    // compatible with the screen directly; other depths are refused.
+    std::unique_ptr<DeviceContext> screen;
     if (iBitCount == 1 || iBitCount == 4 || iBitCount == 8) {
-        const std::unique_ptr<DeviceContext> screen = CreateDCA(kDisplayDriver, nullptr, nullptr, nullptr);
-        if (screen)
-            dc = CreateCompatibleDC(screen.get());
-    } else if (iBitCount == 24) {
-        dc = CreateCompatibleDC(nullptr);
-    }
-    if (!dc)
+        screen = CreateDCA(kDisplayDriver, nullptr, nullptr, nullptr);
+        if (!screen)
+            return false;
+    } else if (iBitCount != 24) {
         return false;
+    }
 
-    // Sizes first: an overflow leaves the buffer empty (the context is released on the way out).
+    // Sizes first: an overflow leaves the buffer empty.
     const std::int64_t stride = strideFor(lWidth, iBitCount);
     const std::int64_t sizeImage = checked32(stride * std::abs(std::int64_t(lHeight)));
 
@@ -150,17 +134,11 @@ bool cImage::Create(std::int32_t lWidth, std::int32_t lHeight, std::int16_t iBit
         }
     }
 
-    void* bits = nullptr;
-    std::unique_ptr<DIBSection> dib = CreateDIBSection(dc.get(), &m_info, DIB_RGB_COLORS, &bits);
-    const HBITMAP previous = dib ? SelectObject(dc.get(), dib.get()) : nullptr;
-    if (!previous) {
+    m_surface = MemorySurface::create(m_info, screen.get());
+    if (!m_surface) {
         header = BITMAPINFOHEADER{};
         return false;
     }
-    m_dc = std::move(dc);
-    m_dib = std::move(dib);
-    m_previous = previous;
-    m_bits = static_cast<std::uint8_t*>(bits);
     return true;
 }
 
@@ -189,30 +167,27 @@ bool cImage::CopyStdPicture(const Picture& TheStdPicture, std::int16_t& iBitCoun
         iBitCount == 24 ? GetDC(GetDesktopWindow()) : CreateDCA(kDisplayDriver, nullptr, nullptr, nullptr);
     if (!screen)
         return false;
-    const std::unique_ptr<DeviceContext> memory = CreateCompatibleDC(screen.get());
+    // The picture's bitmap is borrowed for the copy. A bitmap selected elsewhere cannot be
+    // borrowed; copying a context's stock bitmap instead would be a false success.
+    const std::unique_ptr<MemorySurface> borrowed = MemorySurface::borrow(picture, screen.get());
     screen.reset();
-    if (!memory)
+    if (!borrowed)
         return false;
-    // The picture's bitmap is borrowed for the copy and handed back (the guard reselects the
-    // context's own bitmap before the context goes). A bitmap selected elsewhere cannot be
-    // selected here; copying the context's stock bitmap instead would be a false success.
-    const ScopedSelect selected(memory.get(), picture);
-    if (!selected.ok())
-        return false;
+    const HDC memory = borrowed->hdc();
 
     if (iBitCount == 24)
-        return BitBlt(hDC(), 0, 0, Width(), rowCount(), memory.get(), 0, 0, SRCCOPY) != 0;
+        return BitBlt(hDC(), 0, 0, Width(), rowCount(), memory, 0, 0, SRCCOPY) != 0;
 
     // At the picture's own depth GetDIBits copies indices, not colours, so the table they index
     // must come along; that is always the case in automatic mode, and also when the caller
     // asked for the depth the picture already has (the grey table would misread the indices).
     // At any other depth the colours are matched to the grey table Create made.
     if (info.bmBitsPixel == iBitCount) {
-        const unsigned read = GetDIBColorTable(memory.get(), 0, 1u << iBitCount, m_scratchColors);
+        const unsigned read = GetDIBColorTable(memory, 0, 1u << iBitCount, m_scratchColors);
         if (read > 0)
             SetDIBColorTable(hDC(), 0, read, m_scratchColors);
     }
-    const int lines = GetDIBits(memory.get(), picture, 0, unsigned(info.bmHeight), m_bits, &m_info, DIB_RGB_COLORS);
+    const int lines = GetDIBits(memory, picture, 0, unsigned(info.bmHeight), DIBitsPtr(), &m_info, DIB_RGB_COLORS);
     return lines == info.bmHeight;
 }
 
@@ -222,7 +197,7 @@ bool cImage::CopyHDC(HDC lHDC, std::int32_t lWidth, std::int32_t lHeight, std::i
     // Copying out of our own context: re-creating the buffer would delete the source, so the
     // current bitmap is kept alive as the source until the copy is done.
     cImage self;
-    if (lHDC && lHDC == m_dc.get())
+    if (lHDC && lHDC == hDC())
         self = std::move(*this);
 
     unsigned colors = 0;

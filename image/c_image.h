@@ -18,8 +18,7 @@
 // row stride or the image size does not fit 32 bits.
 #pragma once
 
-#include "platform/device_context.h"
-#include "platform/dib.h"
+#include "platform/memory_surface.h"
 #include "platform/gdi_types.h"
 
 #include <cstdint>
@@ -45,10 +44,10 @@ public:
     std::int32_t Height() const { return m_info.bmiHeader.biHeight; }
     std::int16_t BitCount() const { return std::int16_t(m_info.bmiHeader.biBitCount); }
     // The buffer's memory device context (null while empty); owned by the buffer.
-    HDC hDC() const { return m_dc.get(); }
+    HDC hDC() const { return m_surface ? m_surface->hdc() : nullptr; }
     // The first byte of the pixel memory as the platform handed it out (null while empty). With
     // a positive Height that is the bottom row of the picture.
-    std::uint8_t* DIBitsPtr() const { return m_bits; }
+    std::uint8_t* DIBitsPtr() const { return m_surface ? m_surface->bitmap().bits() : nullptr; }
     // Bytes per row, a multiple of 4, from Width and BitCount. Raises overflow (6) when the
     // stride does not fit 32 bits.
     std::int32_t BytesPerScanLine() const;
@@ -108,10 +107,7 @@ private:
     // colour table.
     std::unique_ptr<cImage> sameDepthResult(std::int32_t width, std::int32_t height) const;
 
-    std::unique_ptr<DeviceContext> m_dc;
-    std::unique_ptr<DIBSection> m_dib;
-    HBITMAP m_previous = nullptr;  // selected before m_dib; put back before m_dib is deleted
-    std::uint8_t* m_bits = nullptr;
+    std::unique_ptr<MemorySurface> m_surface;
     // Header and colour table as one BITMAPINFO: the description the bitmap is made from.
     BITMAPINFO m_info{};
     // Receives a colour table read from another context before it is written into ours.

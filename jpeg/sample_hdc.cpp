@@ -12,8 +12,7 @@
 
 #include "jpeg/block_encoder.h"
 #include "jpeg/quantize.h"
-#include "platform/device_context.h"
-#include "platform/dib.h"
+#include "platform/memory_surface.h"
 #include "platform/run_time_error.h"
 #include "platform/transfer.h"
 #include "platform/second_core.h"
@@ -57,6 +56,13 @@ template <class Work> bool forBlockRows(int rows, std::int64_t blocks, const Wor
     return lower && upper;
 }
 
+// Every drawing of the encoder stretches in the platform's halftone mode where it has one.
+void useHalftone(HDC dc)
+{
+    if (SetStretchBltMode(dc, HALFTONE) == 0)
+        SetStretchBltMode(dc, COLORONCOLOR);
+}
+
 }  // namespace
 
 cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t lHeight, std::int32_t lSrcLeft,
@@ -77,13 +83,6 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
         stride * surfaceHeight > std::int64_t(std::numeric_limits<std::int32_t>::max()))
         return SampleStatus::NoSurface;
 
-    // The context carries the stretch mode for every drawing below.
-    std::unique_ptr<DeviceContext> memoryDc = CreateCompatibleDC(nullptr);
-    if (!memoryDc)
-        return SampleStatus::NoSurface;
-    if (SetStretchBltMode(memoryDc.get(), HALFTONE) == 0)
-        SetStretchBltMode(memoryDc.get(), COLORONCOLOR);
-
     const int hp = int(surfaceHeight);
     // The source can be read in place when it is a 24-bit bitmap holding the whole rectangle:
     // a full-size component is then read straight from it (a copy changes nothing), and only
@@ -93,10 +92,8 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
     const bool inPlace = source && source->bitCount() == 24 && lSrcLeft >= 0 && lSrcTop >= 0 &&
         std::int64_t(lSrcLeft) + lWidth <= source->width() && std::int64_t(lSrcTop) + lHeight <= source->height();
     // Only the other path draws on the working surface, so only it makes one: clearing a
-    // surface that is never read cost a page fault per 4 KB, the largest fixed cost of
-    // sampling a small picture.
-    std::unique_ptr<DIBSection> surface;
-    std::unique_ptr<ScopedSelect> surfaceSelection;
+    // surface that is never read cost more than anything else when sampling a small picture.
+    std::unique_ptr<MemorySurface> surface;
     if (!inPlace) {
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -106,17 +103,12 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
         info.bmiHeader.biBitCount = 24;
         info.bmiHeader.biCompression = BI_RGB;
         info.bmiHeader.biSizeImage = std::uint32_t(stride * surfaceHeight);
-        void* bits = nullptr;
-        surface = CreateDIBSection(memoryDc.get(), &info, DIB_RGB_COLORS, &bits);
+        surface = MemorySurface::create(info);
         if (!surface)
             return SampleStatus::NoSurface;
-        surfaceSelection = std::make_unique<ScopedSelect>(memoryDc.get(), surface.get());
-        if (!surfaceSelection->ok())
-            return SampleStatus::NoSurface;
+        useHalftone(surface->hdc());
     }
-    std::unique_ptr<DeviceContext> stretchDc;
-    std::unique_ptr<DIBSection> stretched;  // the subsampled image of the in-place path
-    std::unique_ptr<ScopedSelect> stretchedSelection;
+    std::unique_ptr<MemorySurface> stretched;  // the subsampled image of the in-place path
 
     std::int64_t renderedWidth = -1;  // size of the image on the surface, none yet
     std::int64_t renderedHeight = -1;
@@ -145,25 +137,22 @@ cJpeg::SampleStatus cJpeg::SampleHDC(HDC lHDC, std::int32_t lWidth, std::int32_t
             } else if (inPlace) {
                 // Drawn on a fresh surface of the padded size: the stretch and the padding
                 // write every pixel the block loop reads.
-                stretchedSelection.reset();
-                stretched = DIBSection::create(makeBitmapInfo(int(wc8), int(hc8), 24));
-                if (!stretchDc)
-                    stretchDc = CreateCompatibleDC(nullptr);
-                if (!stretched || !stretchDc)
+                stretched.reset();
+                stretched = MemorySurface::create(int(wc8), int(hc8), 24);
+                if (!stretched)
                     return SampleStatus::NoSurface;
-                stretchedSelection = std::make_unique<ScopedSelect>(stretchDc.get(), stretched.get());
-                SetStretchBltMode(stretchDc.get(), GetStretchBltMode(memoryDc.get()));
-                StretchBlt(stretchDc.get(), 0, 0, int(wc), int(hc), lHDC, lSrcLeft, lSrcTop, lWidth, lHeight, SRCCOPY);
-                padImage(*stretched, 0, int(wc), int(hc), int(wc8));
-                image = {stretched.get(), 0, 0, int(wc), int(hc)};
+                useHalftone(stretched->hdc());
+                StretchBlt(stretched->hdc(), 0, 0, int(wc), int(hc), lHDC, lSrcLeft, lSrcTop, lWidth, lHeight, SRCCOPY);
+                padImage(stretched->bitmap(), 0, int(wc), int(hc), int(wc8));
+                image = {&stretched->bitmap(), 0, 0, int(wc), int(hc)};
             } else {
                 if (wc == lWidth && hc == lHeight)
-                    BitBlt(memoryDc.get(), 0, top, lWidth, lHeight, lHDC, lSrcLeft, lSrcTop, SRCCOPY);
+                    BitBlt(surface->hdc(), 0, top, lWidth, lHeight, lHDC, lSrcLeft, lSrcTop, SRCCOPY);
                 else
-                    StretchBlt(memoryDc.get(), 0, top, int(wc), int(hc), lHDC, lSrcLeft, lSrcTop, lWidth, lHeight,
+                    StretchBlt(surface->hdc(), 0, top, int(wc), int(hc), lHDC, lSrcLeft, lSrcTop, lWidth, lHeight,
                         SRCCOPY);
-                padImage(*surface, top, int(wc), int(hc), int(wc8));
-                image = {surface.get(), 0, top, int(wc), int(hc)};
+                padImage(surface->bitmap(), top, int(wc), int(hc), int(wc8));
+                image = {&surface->bitmap(), 0, top, int(wc), int(hc)};
             }
             renderedWidth = wc;
             renderedHeight = hc;

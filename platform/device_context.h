@@ -50,24 +50,6 @@ std::unique_ptr<DeviceContext> GetDC(HWND window);
 // the context cannot hold it (the screen, a null handle, a bitmap selected elsewhere).
 HBITMAP SelectObject(HDC hdc, HBITMAP bitmap);
 
-// Selects a bitmap for a scope and puts the previous one back at its end.
-class ScopedSelect {
-public:
-    ScopedSelect(HDC hdc, HBITMAP bitmap) : m_hdc(hdc), m_previous(SelectObject(hdc, bitmap)) {}
-    ~ScopedSelect()
-    {
-        if (m_previous)
-            SelectObject(m_hdc, m_previous);
-    }
-    ScopedSelect(const ScopedSelect&) = delete;
-    ScopedSelect& operator=(const ScopedSelect&) = delete;
-    bool ok() const { return m_previous != nullptr; }
-
-private:
-    HDC m_hdc;
-    HBITMAP m_previous;
-};
-
 // Returns the previous mode, 0 on failure (null context or unknown mode).
 int SetStretchBltMode(HDC hdc, int mode);
 int GetStretchBltMode(HDC hdc);

@@ -10,8 +10,7 @@
 
 #include "jpeg/cjpeg.h"
 #include "jpeg/streamed_encoder.h"
-#include "platform/device_context.h"
-#include "platform/dib.h"
+#include "platform/memory_surface.h"
 #include "platform/picture_reader.h"
 #include "platform/run_time_error.h"
 #include "platform/transfer.h"
@@ -61,31 +60,18 @@ std::optional<SamplingFactors> parseSampling(const std::string& text)
     return factors;
 }
 
-// Reads the picture into a 24-bit DIB section selected into a memory context of its own, row by
-// row: the file is never held in memory besides the bitmap (a BMP's rows go from the file
-// straight into it), and the rows are what copying the loaded picture into 24 bits would give.
-struct Buffer24 {
-    std::unique_ptr<DeviceContext> dc;
-    std::unique_ptr<DIBSection> bitmap;
-    std::unique_ptr<ScopedSelect> selected;
-};
-
-Buffer24 loadInto24Bit(PictureReader& reader, const std::string& path)
+// Reads the picture into a 24-bit surface, row by row: the file is never held in memory besides
+// the bitmap (a BMP's rows go from the file straight into it), and the rows are what copying the
+// loaded picture into 24 bits would give.
+std::unique_ptr<MemorySurface> loadInto24Bit(PictureReader& reader, const std::string& path)
 {
-    Buffer24 buffer;
-    buffer.dc = CreateCompatibleDC(nullptr);
-    const BITMAPINFO info = makeBitmapInfo(reader.width(), reader.height(), 24);
-    void* bits = nullptr;
-    buffer.bitmap = CreateDIBSection(buffer.dc.get(), &info, DIB_RGB_COLORS, &bits);
-    if (!buffer.dc || !buffer.bitmap)
+    std::unique_ptr<MemorySurface> surface = MemorySurface::create(reader.width(), reader.height(), 24);
+    if (!surface)
         throw RunTimeError(kErrPathFileAccess, path + ": the picture is too large for a 24-bit buffer");
-    buffer.selected = std::make_unique<ScopedSelect>(buffer.dc.get(), buffer.bitmap.get());
-    if (!buffer.selected->ok())
-        throw RunTimeError(kErrPathFileAccess, path + ": the picture could not be copied into a 24-bit buffer");
     const std::size_t rowBytes = std::size_t(reader.width()) * 3;
     for (int y = 0; y < reader.height(); ++y)
-        std::memcpy(buffer.bitmap->row(y), reader.row(y), rowBytes);
-    return buffer;
+        std::memcpy(surface->bitmap().row(y), reader.row(y), rowBytes);
+    return surface;
 }
 
 // Nothing to say for a written file; otherwise the reason, and the command fails.
@@ -146,11 +132,11 @@ void runEncode(const EncodeOptions& options)
             }
             picture = PictureReader::open(options.picture);
         }
-        const Buffer24 buffer = loadInto24Bit(*picture, options.picture);
+        const std::unique_ptr<MemorySurface> buffer = loadInto24Bit(*picture, options.picture);
         picture.reset();
-        const int width = buffer.bitmap->width();
-        const int height = buffer.bitmap->height();
-        if (jpeg.SampleHDC(buffer.dc.get(), width, height, 0, 0) != cJpeg::SampleStatus::Sampled) {
+        const int width = buffer->width();
+        const int height = buffer->height();
+        if (jpeg.SampleHDC(buffer->hdc(), width, height, 0, 0) != cJpeg::SampleStatus::Sampled) {
             printError(notWritten + "the encoder could not make its working surface");
             throw CommandFailed();
         }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/device_context.h"
+#include "platform/memory_surface.h"
 #include "platform/dib.h"
 #include "platform/picture.h"
 
@@ -54,12 +55,12 @@ private:
 
 using PixelFunction = std::function<COLORREF(int x, int y)>;
 
-// A 24-bit bitmap whose pixel (x, y) is colour(x, y).
-inline std::unique_ptr<DIBSection> makeBitmap(int width, int height, const PixelFunction& colour)
+// A 24-bit surface whose pixel (x, y) is colour(x, y).
+inline std::unique_ptr<MemorySurface> makeBitmap(int width, int height, const PixelFunction& colour)
 {
-    auto bitmap = DIBSection::create(makeBitmapInfo(width, height, 24));
+    auto surface = MemorySurface::create(width, height, 24);
     for (int y = 0; y < height; ++y) {
-        std::uint8_t* p = bitmap->row(y);
+        std::uint8_t* p = surface->bitmap().row(y);
         for (int x = 0; x < width; ++x, p += 3) {
             const COLORREF c = colour(x, y);
             p[0] = GetBValue(c);
@@ -67,7 +68,7 @@ inline std::unique_ptr<DIBSection> makeBitmap(int width, int height, const Pixel
             p[2] = GetRValue(c);
         }
     }
-    return bitmap;
+    return surface;
 }
 
 // A 24-bit BMP file of the picture.
@@ -75,7 +76,7 @@ inline std::filesystem::path writeBmp(
     const TempDir& dir, const std::string& name, int width, int height, const PixelFunction& colour)
 {
     const std::filesystem::path path = dir / name;
-    SavePicture(*makeBitmap(width, height, colour), path);
+    SavePicture(makeBitmap(width, height, colour)->bitmap(), path);
     return path;
 }
 

@@ -41,7 +41,7 @@ test::PixelFunction quadrants(int width, int height)
 
 std::unique_ptr<LogoCutter> makeCutter() { return std::make_unique<LogoCutter>(); }
 
-bool allPixels(const DrawingSurface& surface, COLORREF colour)
+bool allPixels(const MemorySurface& surface, COLORREF colour)
 {
     for (int y = 0; y < surface.height(); ++y)
         for (int x = 0; x < surface.width(); ++x)
@@ -61,7 +61,7 @@ void expectAllBlack(const LogoCutter& cutter)
 }
 
 // The corners of the logo carry the colours of the picture's corners.
-void expectQuadrantCorners(const DrawingSurface& surface)
+void expectQuadrantCorners(const MemorySurface& surface)
 {
     const int w = surface.width();
     const int h = surface.height();
@@ -106,9 +106,9 @@ TEST(LogoCutterTest, ASurfaceTakenBeforeTheFirstCutShowsTheCut)
     TempDir dir;
     const auto good = writeBmp(dir, "good.bmp", 40, 30, quadrants(40, 30));
     auto cutter = makeCutter();
-    const DrawingSurface& logo = cutter->logoSurface();
-    const DrawingSurface& full = cutter->fullImageSurface(2);
-    const DrawingSurface& lastPart = cutter->partSurface(2, 5);
+    const MemorySurface& logo = cutter->logoSurface();
+    const MemorySurface& full = cutter->fullImageSurface(2);
+    const MemorySurface& lastPart = cutter->partSurface(2, 5);
     cutter->CutStartupLogo(good);
     cutter->CutLoadingScreen(2, good);
     EXPECT_EQ(&logo, &cutter->logoSurface());
@@ -167,7 +167,7 @@ TEST(LogoCutterDeathTest, ACutWithoutMemoryForItsSurfacesRaisesAndALaterOneWorks
         if (::setrlimit(RLIMIT_AS, &original) != 0)
             std::_Exit(7);
         cutter->CutLoadingScreen(2, good);
-        const DrawingSurface& full = cutter->fullImageSurface(2);
+        const MemorySurface& full = cutter->fullImageSurface(2);
         const int right = full.width() - 1;
         const int bottom = full.height() - 1;
         if (pixelAt(full.bitmap(), 0, 0) != kRed || pixelAt(full.bitmap(), right, bottom) != kYellow)
@@ -192,7 +192,7 @@ TEST(LogoCutterTest, SmallPictureForSeason2IsEnlargedAndCutIntoSixParts)
     const int sizes[6][2] = {{512, 512}, {512, 512}, {256, 512}, {512, 223}, {512, 223}, {256, 223}};
     for (int i = 0; i < 6; ++i) {
         SCOPED_TRACE("part " + std::to_string(i + 1));
-        const DrawingSurface& part = cutter->partSurface(2, i);
+        const MemorySurface& part = cutter->partSurface(2, i);
         EXPECT_EQ(part.width(), sizes[i][0]);
         EXPECT_EQ(part.height(), sizes[i][1]);
         EXPECT_TRUE(allPixels(part, RGB(10, 200, 30)));
@@ -292,7 +292,7 @@ std::vector<std::pair<int, double>> areaWeights(int j, int dst, int src)
 
 // Every pixel of `surface` against the area average of the picture, to within the one rounding
 // of the result.
-void expectAreaAverage(const DrawingSurface& surface, int srcWidth, int srcHeight)
+void expectAreaAverage(const MemorySurface& surface, int srcWidth, int srcHeight)
 {
     int bad = 0;
     for (int y = 0; y < surface.height() && bad < 5; ++y) {

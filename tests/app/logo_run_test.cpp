@@ -221,10 +221,10 @@ TEST_F(LogoRunTest, ExportGivesTheSameJpegWithOrWithoutTheScratchBitmap)
     for (int i = 0; i < 256; ++i)
         info.bmiColors[i] = RGBQUAD{GetBValue(entry(i)), GetGValue(entry(i)), GetRValue(entry(i)), 0};
     info.bmiHeader.biClrUsed = 256;
-    const auto indexed = DIBSection::create(info);
+    const auto indexed = MemorySurface::create(info);
     for (int y = 0; y < 23; ++y)
         for (int x = 0; x < 37; ++x)
-            indexed->row(y)[x] = std::uint8_t(index(x, y));
+            indexed->bitmap().row(y)[x] = std::uint8_t(index(x, y));
     const auto direct = test::makeBitmap(37, 23, [&](int x, int y) { return entry(index(x, y)); });
 
     const fs::path scratch = pathIn(work, fixed::kScratchBitmapName);

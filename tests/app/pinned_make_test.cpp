@@ -366,14 +366,14 @@ TEST_P(ReducedScale, StaysWithin40DbOfTheFullDecodeWhichKeepsItsPinnedBytes)
     std::vector<std::vector<fs::path>> made(2);
     for (const JpegScaling scaling : {JpegScaling::Full, JpegScaling::Reduced}) {
         cutter->setJpegScaling(scaling);
-        std::vector<const DIBSection*> surfaces;
+        std::vector<const MemorySurface*> surfaces;
         if (r.season < 0) {
             cutter->CutStartupLogo(picture);
-            surfaces.push_back(&cutter->logoSurface().bitmap());
+            surfaces.push_back(&cutter->logoSurface());
         } else {
             cutter->CutLoadingScreen(SeasonIndex(r.season), picture);
             for (std::size_t i = 0; i < seasonLayout(SeasonIndex(r.season)).parts.size(); ++i)
-                surfaces.push_back(&cutter->partSurface(SeasonIndex(r.season), int(i)).bitmap());
+                surfaces.push_back(&cutter->partSurface(SeasonIndex(r.season), int(i)));
         }
         const int way = scaling == JpegScaling::Full ? 0 : 1;
         for (std::size_t i = 0; i < surfaces.size(); ++i) {

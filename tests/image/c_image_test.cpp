@@ -302,10 +302,9 @@ TEST(CImage, CopyStdPictureAtAGivenDepth)
     // A 24-bit picture of greys at 8 bits keeps each grey exactly.
     auto greys = DIBSection::create(makeBitmapInfo(16, 16, 24));
     {
-        auto dc = CreateCompatibleDC(nullptr);
-        const ScopedSelect selected(dc.get(), greys.get());
+        const auto surface = MemorySurface::borrow(greys.get());
         for (int i = 0; i < 256; ++i)
-            SetPixel(dc.get(), i % 16, i / 16, RGB(std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)));
+            SetPixel(surface->hdc(), i % 16, i / 16, RGB(std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)));
     }
     const Picture greyPicture(std::move(greys));
     bits = 8;
@@ -324,10 +323,9 @@ TEST(CImage, CopyStdPictureBorrowsThePictureBitmap)
     ASSERT_TRUE(image.CopyStdPicture(picture));
     ASSERT_TRUE(image.CopyStdPicture(picture));
 
-    auto elsewhere = CreateCompatibleDC(nullptr);
     {
-        const ScopedSelect selected(elsewhere.get(), picture.Handle());
-        ASSERT_TRUE(selected.ok());
+        const auto elsewhere = MemorySurface::borrow(picture.Handle());
+        ASSERT_TRUE(elsewhere);
         EXPECT_FALSE(image.CopyStdPicture(picture));
     }
     EXPECT_TRUE(image.CopyStdPicture(picture));

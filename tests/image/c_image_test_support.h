@@ -5,6 +5,7 @@
 #include "image/c_image.h"
 #include "platform/device_context.h"
 #include "platform/dib.h"
+#include "platform/memory_surface.h"
 #include "platform/transfer.h"
 #include "tests/support/surface.h"
 
@@ -74,9 +75,8 @@ inline std::unique_ptr<DIBSection> patternBitmap(int width, int height, int bits
     if (bits <= 8)
         bmi.bmiHeader.biClrUsed = std::uint32_t(palette.size());
     auto bmp = DIBSection::create(bmi);
-    auto dc = CreateCompatibleDC(nullptr);
-    const ScopedSelect selected(dc.get(), bmp.get());
-    fillPattern(dc.get(), width, height < 0 ? -height : height, bits, palette);
+    const auto surface = MemorySurface::borrow(bmp.get());
+    fillPattern(surface->hdc(), width, height < 0 ? -height : height, bits, palette);
     return bmp;
 }
 

@@ -2,6 +2,7 @@
 // every size, sampling and quality it takes on, and what it leaves on disk when it cannot.
 #include "jpeg/streamed_encoder.h"
 
+#include "platform/memory_surface.h"
 #include "platform/picture.h"
 #include "platform/run_time_error.h"
 #include "platform/second_core.h"
@@ -124,11 +125,10 @@ TEST_F(StreamedEncoder, ReadsAJpegPictureRowByRowToo)
 
     // What the whole-picture encoder makes of the decoded picture.
     const std::unique_ptr<Picture> picture = LoadPicture(jpeg);
-    const auto dc = CreateCompatibleDC(nullptr);
-    const ScopedSelect selected(dc.get(), picture->Handle());
+    const auto surface = MemorySurface::borrow(picture->Handle());
     cJpeg whole;
     whole.Quality(100);
-    ASSERT_EQ(whole.SampleHDC(dc.get(), 150, 90, 0, 0), cJpeg::SampleStatus::Sampled);
+    ASSERT_EQ(whole.SampleHDC(surface->hdc(), 150, 90, 0, 0), cJpeg::SampleStatus::Sampled);
 
     cJpeg settings;
     settings.Quality(100);

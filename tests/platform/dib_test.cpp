@@ -112,12 +112,6 @@ TEST(DeviceContextTest, SelectingHandsBackThePreviousBitmap)
     EXPECT_EQ(dc->bitmap(), stockBitmap());
     EXPECT_EQ(SelectObject(dc.get(), a.get()), stockBitmap());
     EXPECT_EQ(SelectObject(dc.get(), b.get()), a.get());
-    {
-        ScopedSelect guard(dc.get(), a.get());
-        EXPECT_TRUE(guard.ok());
-        EXPECT_EQ(dc->bitmap(), a.get());
-    }
-    EXPECT_EQ(dc->bitmap(), b.get());
 
     // One bitmap, one context at a time; the screen holds none.
     auto other = CreateCompatibleDC(nullptr);

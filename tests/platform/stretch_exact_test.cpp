@@ -220,12 +220,12 @@ protected:
 void expectSameAsStretchBlt(const std::filesystem::path& path, int dstW, int dstH)
 {
     const std::unique_ptr<Picture> picture = LoadPicture(path);
-    const auto pictureDc = CreateCompatibleDC(nullptr);
-    const ScopedSelect selected(pictureDc.get(), picture->Handle());
+    const auto pictureSurface = MemorySurface::borrow(picture->Handle());
+    const HDC pictureDc = pictureSurface->hdc();
     const Surface expected = makeSurface(dstW, dstH, 24);
     SetStretchBltMode(expected.hdc(), HALFTONE);
     ASSERT_TRUE(StretchBlt(
-        expected.hdc(), 0, 0, dstW, dstH, pictureDc.get(), 0, 0, picture->width(), picture->height(), SRCCOPY));
+        expected.hdc(), 0, 0, dstW, dstH, pictureDc, 0, 0, picture->width(), picture->height(), SRCCOPY));
 
     const std::unique_ptr<PictureReader> reader = PictureReader::open(path);
     EXPECT_EQ(reader->width(), picture->width());

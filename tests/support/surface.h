@@ -3,6 +3,7 @@
 
 #include "platform/device_context.h"
 #include "platform/dib.h"
+#include "platform/memory_surface.h"
 #include "platform/transfer.h"
 
 #include <cstdint>
