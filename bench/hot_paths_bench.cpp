@@ -16,6 +16,7 @@
 #include "platform/dib.h"
 #include "platform/memory_surface.h"
 #include "platform/picture_decoders.h"
+#include "platform/jpeg_row_decoder.h"
 #include "platform/picture_reader.h"
 #include "platform/transfer.h"
 

@@ -5,6 +5,7 @@
 // The row decoder gives what the whole-picture decoder gives: an error for the same files, the
 // same rows for the others.
 #include "picture_check.h"
+#include "platform/jpeg_row_decoder.h"
 
 #include <turbojpeg.h>
 

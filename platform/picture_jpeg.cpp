@@ -14,6 +14,7 @@
 // file that lacks only its end-of-image marker is not damaged, and passes (see
 // endOfFileIsHarmless).
 #include "picture_decoders.h"
+#include "jpeg_row_decoder.h"
 
 #include "picture.h"
 

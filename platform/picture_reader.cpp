@@ -7,6 +7,7 @@
 #include "file_access.h"
 #include "picture.h"
 #include "picture_decoders.h"
+#include "jpeg_row_decoder.h"
 #include "pixel_rows.h"
 #include "run_time_error.h"
 

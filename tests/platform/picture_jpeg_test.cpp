@@ -5,6 +5,7 @@
 #include "picture_test_support.h"
 
 #include "platform/picture_decoders.h"
+#include "platform/jpeg_row_decoder.h"
 
 #include <gtest/gtest.h>
 

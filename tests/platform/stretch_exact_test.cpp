@@ -7,6 +7,7 @@
 #include "platform/picture.h"
 #include "platform/second_core.h"
 #include "platform/picture_decoders.h"
+#include "platform/jpeg_row_decoder.h"
 #include "platform/picture_reader.h"
 #include "platform/pixel_rows.h"
 #include "platform/run_time_error.h"
