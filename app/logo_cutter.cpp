@@ -44,7 +44,7 @@ std::unique_ptr<MemorySurface> makeSurface(int width, int height)
 {
     std::unique_ptr<MemorySurface> surface = MemorySurface::create(width, height, 24);
     if (!surface)
-        throw SurfaceAllocationFailed();
+        throw RunTimeError(kErrOutOfMemory, kNoSurfaceMemoryText);
     return surface;
 }
 
@@ -63,7 +63,9 @@ MemorySurface& LogoCutter::logo() const
 
 LogoCutter::SeasonSurfaces& LogoCutter::seasonSurfaces(SeasonIndex season) const
 {
-    SeasonSurfaces& surfaces = m_seasons.at(std::size_t(season));
+    if (!isSeason(season))
+        raiseSubscriptOutOfRange();
+    SeasonSurfaces& surfaces = m_seasons[std::size_t(season)];
     if (surfaces.fullImage)
         return surfaces;
     // All of the season or none, so a season's surfaces are either all there or all made again.
@@ -83,7 +85,10 @@ const MemorySurface& LogoCutter::fullImageSurface(SeasonIndex season) const
 
 const MemorySurface& LogoCutter::partSurface(SeasonIndex season, int part) const
 {
-    return *seasonSurfaces(season).parts.at(std::size_t(part));
+    const auto& parts = seasonSurfaces(season).parts;
+    if (part < 0 || std::size_t(part) >= parts.size())
+        raiseSubscriptOutOfRange();
+    return *parts[std::size_t(part)];
 }
 
 void LogoCutter::scaleOnto(MemorySurface& target, const fs::path& path)

@@ -16,27 +16,21 @@
 #include <array>
 #include <filesystem>
 #include <memory>
-#include <new>
 #include <vector>
 
 namespace tav {
 
+// The text of the out-of-memory error (7) that LogoCutter raises when the memory for a drawing
+// surface cannot be had.
 inline constexpr const char* kNoSurfaceMemoryText = "not enough memory for the drawing surfaces";
-
-// Raised by LogoCutter when the memory for a drawing surface cannot be had. A bad_alloc, so a
-// caller that handles running out of memory handles it too; its text says what ran out.
-class SurfaceAllocationFailed : public std::bad_alloc {
-public:
-    const char* what() const noexcept override { return kNoSurfaceMemoryText; }
-};
 
 // Owns the surfaces of the rows of the production table and the image-information reader.
 // Kept by the logo run; each cut overwrites the surfaces it fills. A run uses the logo or the
 // surfaces of one season (at most 6 MB of the 15 MB of them all), so each surface is made,
 // black, at its first use: the logo at the first startup-logo cut, a season's full image and
 // parts together at the first loading-screen cut of that season, or at the first access to one
-// of them. A surface that cannot be had raises SurfaceAllocationFailed from that cut or
-// accessor, before anything is read or drawn.
+// of them. A surface that cannot be had raises RunTimeError 7 (kNoSurfaceMemoryText) from that
+// cut or accessor, before anything is read or drawn.
 class LogoCutter {
 public:
     LogoCutter() = default;
@@ -45,7 +39,7 @@ public:
     // season). Throws RunTimeError when the picture cannot be read: the header reader's
     // errors (53 missing file, 75 unreadable path, 9 short header, 6 depth overflow) and the
     // picture loader's (481 and the like). After a failure the logo surface is black. Throws
-    // SurfaceAllocationFailed when the logo surface cannot be had.
+    // RunTimeError 7 when the logo surface cannot be had.
     void CutStartupLogo(const std::filesystem::path& path);
 
     // Scales the picture onto the full-image surface of `season` and cuts it onto that
@@ -54,8 +48,8 @@ public:
     void CutLoadingScreen(SeasonIndex season, const std::filesystem::path& path);
 
     const MemorySurface& logoSurface() const { return logo(); }
-    // `season` must be a season of the table, `part` an index into its parts (std::out_of_range
-    // otherwise).
+    // `season` must be a season of the table, `part` an index into its parts (error 9,
+    // subscript out of range, otherwise).
     const MemorySurface& fullImageSurface(SeasonIndex season) const;
     const MemorySurface& partSurface(SeasonIndex season, int part) const;
 

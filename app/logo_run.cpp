@@ -96,6 +96,8 @@ bool LogoRun::cut(RunOutcome& outcome, const std::function<void()>& cutPicture)
         cutPicture();
         return true;
     } catch (const RunTimeError& e) {
+        if (e.number() == kErrOutOfMemory)
+            throw;  // not the picture's fault; nothing is written
         outcome.status = RunOutcome::Status::Unreadable;
         outcome.problem = e.what();
     }

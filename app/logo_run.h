@@ -66,8 +66,8 @@ public:
 
     // The make button's dispatch: a startup logo for a season that has one, the "Info"
     // refusal for one that has not, or the loading screens; a season outside the table is
-    // refused with a message. SurfaceAllocationFailed from the cut is passed on to the caller,
-    // who says it; nothing has been written then.
+    // refused with a message. Running out of memory in the cut (RunTimeError 7) is passed on
+    // to the caller, who says it; nothing has been written then.
     RunOutcome make(SeasonIndex season, LogoType type, const std::string& picturePath);
 
 private:

@@ -15,6 +15,7 @@
 
 #include "jpeg/huffman.h"
 #include "jpeg/markers.h"
+#include "platform/run_time_error.h"
 #include "platform/second_core.h"
 
 #include <bit>
@@ -23,7 +24,6 @@
 #endif
 #include <cstdlib>
 #include <exception>
-#include <stdexcept>
 
 namespace tav {
 
@@ -493,7 +493,7 @@ void WriteScans(std::span<const ScanComponent> list, int first, int last, const 
         writer.flush();
         for (std::size_t c = 0; c < layouts.size(); ++c) {
             if (sinks[c].missingCode || secondSinks[c].missingCode)
-                throw std::logic_error("scan writer: a symbol was written that its table has no code for");
+                raiseSubscriptOutOfRange();  // a symbol its table has no code for
         }
     }
 }
@@ -614,7 +614,7 @@ void BandedScan::finishWriting()
     s.writer->flush();
     for (const auto& sink : s.writers) {
         if (sink.missingCode)
-            throw std::logic_error("scan writer: a symbol was written that its table has no code for");
+            raiseSubscriptOutOfRange();  // a symbol its table has no code for
     }
 }
 

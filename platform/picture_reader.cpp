@@ -15,7 +15,6 @@
 #include <new>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <system_error>
 
 
@@ -139,7 +138,7 @@ PictureReader::~PictureReader() = default;
 void PictureReader::keepRows(int count)
 {
     if (m_next > 0 || count < 1)
-        throw std::logic_error("PictureReader::keepRows: set a positive count before the first row");
+        raiseSubscriptOutOfRange();  // a positive count, before the first row
     m_kept = count;
 }
 
@@ -150,7 +149,7 @@ void PictureReader::fail(const char* problem, int number) const { fileError(numb
 const std::uint8_t* PictureReader::row(int y)
 {
     if (y < 0 || y >= m_height || y <= m_furthest - m_kept)
-        throw std::logic_error("PictureReader::row: row " + std::to_string(y) + " is no longer or never held");
+        raiseSubscriptOutOfRange();  // a row no longer or never held
     m_furthest = std::max(m_furthest, y);
     if (const std::uint8_t* inPlace = rowInPlace(y)) {
         m_next = std::max(m_next, y + 1);

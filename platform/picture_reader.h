@@ -50,12 +50,13 @@ public:
     virtual bool rereadsCheaply() const { return false; }
 
     // How many rows behind the furthest one asked for stay valid (at least 1). Set it before the
-    // first row is asked for.
+    // first row is asked for (error 9 otherwise).
     void keepRows(int count);
 
     // Row y (0 at the top) as width() pixels of 3 bytes. y must lie in [f - k + 1, height()),
     // f being the furthest row asked for so far and k the rows kept. The row stays valid until a
-    // row k or more beyond it is asked for. Throws RunTimeError when the file turns out damaged.
+    // row k or more beyond it is asked for. Throws RunTimeError when the file turns out damaged,
+    // error 9 for a row outside that range.
     const std::uint8_t* row(int y);
 
 protected:

@@ -11,6 +11,7 @@
 #include "app/logo_run.h"
 #include "app/production_table.h"
 #include "app/user_interface.h"
+#include "platform/run_time_error.h"
 
 #include <filesystem>
 #include <iostream>
@@ -102,8 +103,8 @@ void runMake(const MakeOptions& o)
     RunOutcome outcome;
     try {
         outcome = run.make(season, o.type, o.picture);
-    } catch (const SurfaceAllocationFailed& e) {
-        // Raised by the cut, before anything was written.
+    } catch (const RunTimeError& e) {
+        // Out of memory in the cut, before anything was written.
         printError(e.what());
         throw CommandFailed();
     }

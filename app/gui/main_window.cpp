@@ -325,10 +325,10 @@ bool Main::takePicture(const QString& path)
         try {
             preview = previewOf(*logoCutter, toLocalPath(path));
         } catch (const RunTimeError& e) {
+            // Out of memory, the picture is not to blame: the surface it is drawn on could not
+            // be had.
+            noSurface = e.number() == kErrOutOfMemory;
             problem = e.what();
-        } catch (const SurfaceAllocationFailed&) {
-            // The picture is not to blame: the surface it is drawn on could not be had.
-            noSurface = true;
         } catch (const std::bad_alloc&) {
             problem = toLocalPath(path) + ": the picture is too large for the memory available";
         }
@@ -371,6 +371,10 @@ void Main::run(SeasonIndex season, const QString& picturePath)
     try {
         LogoRun logoRun(*m_ui, *logoCutter, m_applicationFolder, m_dialogFolder);
         logoRun.make(season, type, toLocalPath(picturePath));
+    } catch (const RunTimeError& e) {
+        // Only running out of memory leaves the run as an error.
+        m_ui->showMessage({e.number() == kErrOutOfMemory ? str(kNoMemoryText) : str(kRunStoppedText) + "\n" + e.what(),
+            str(kRunErrorTitle), MessageIcon::Critical});
     } catch (const std::bad_alloc&) {
         m_ui->showMessage({str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical});
     } catch (const std::exception& e) {
