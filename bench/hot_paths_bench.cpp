@@ -8,6 +8,7 @@
 //
 //   ./build/release/bench/hot_paths_bench [--benchmark_filter=...]
 #include "jpeg/cjpeg.h"
+#include "jpeg/cjpeg_internals.h"
 #include "jpeg/file_writer.h"
 #include "jpeg/forward_dct.h"
 #include "jpeg/quantize.h"
@@ -142,7 +143,7 @@ template <bool Write> void huffman(benchmark::State& state)
     std::vector<ScanComponent> list;
     for (std::size_t c = 0; c < jpeg.components().size(); ++c)
         list.push_back({&jpeg.components()[c], c == 0 ? 0 : 1, c == 0 ? 0 : 1});
-    const ScanGeometry geometry{jpeg.imageWidth(), jpeg.imageHeight(), jpeg.hmax(), jpeg.vmax()};
+    const ScanGeometry geometry{cJpegInternals::imageWidth(jpeg), cJpegInternals::imageHeight(jpeg), jpeg.hmax(), jpeg.vmax()};
     HuffmanTableSet dc{}, ac{};
     const std::int64_t estimate = OptimizeTables(list, 0, int(list.size()) - 1, geometry, 8, dc, ac);
     std::size_t written = 0;

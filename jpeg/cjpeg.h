@@ -78,13 +78,11 @@ public:
     const HuffmanTable& acTable(int id) const { return m_acTables.at(std::size_t(id)); }
     const std::vector<JpegComponent>& components() const { return m_components; }
     const ZigZagTable& zigZag() const { return m_zigZag; }
-    std::int32_t precision() const { return m_precision; }
-    std::int32_t imageWidth() const { return m_width; }
-    std::int32_t imageHeight() const { return m_height; }
     std::int32_t hmax() const { return m_hmax; }
     std::int32_t vmax() const { return m_vmax; }
 
 private:
+    friend struct cJpegInternals;
     void recomputeMaxFactors();
 
     std::array<std::int16_t, 64> m_baseLuminance{};

@@ -12,6 +12,7 @@
 // 0 and an end-of-block, and leaves the predictor as it was. A non-interleaved scan codes the
 // component's own block grid in raster order (A.2.2) and needs no dummy blocks.
 #include "jpeg/scan_writer.h"
+#include "jpeg/scan_writer_internals.h"
 
 #include "jpeg/huffman.h"
 #include "jpeg/markers.h"

@@ -1,5 +1,6 @@
 // The encoder object: defaults, the validation of its settings and what survives a refusal.
 #include "jpeg/cjpeg.h"
+#include "jpeg/cjpeg_internals.h"
 
 #include "jpeg/errors.h"
 #include "test_source.h"
@@ -46,9 +47,9 @@ TEST(Encoder, Defaults)
     const cJpeg jpeg;
     EXPECT_EQ(jpeg.Quality(), 75);
     EXPECT_EQ(jpeg.Comment(), "");
-    EXPECT_EQ(jpeg.precision(), 0);
-    EXPECT_EQ(jpeg.imageWidth(), 0);
-    EXPECT_EQ(jpeg.imageHeight(), 0);
+    EXPECT_EQ(cJpegInternals::precision(jpeg), 0);
+    EXPECT_EQ(cJpegInternals::imageWidth(jpeg), 0);
+    EXPECT_EQ(cJpegInternals::imageHeight(jpeg), 0);
     EXPECT_EQ(factorsOf(jpeg), (std::vector<Factors>{{2, 2, 0}, {1, 1, 1}, {1, 1, 1}}));
     EXPECT_EQ(jpeg.hmax(), 2);
     EXPECT_EQ(jpeg.vmax(), 2);

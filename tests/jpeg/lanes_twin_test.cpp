@@ -6,6 +6,7 @@
 #include "jpeg/quant_tables.h"
 #include "jpeg/quantize.h"
 #include "jpeg/scan_writer.h"
+#include "jpeg/scan_writer_internals.h"
 #include "platform/run_time_error.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 // padding, the reading order of the bottom-up bitmap, the colour conversion and the failure
 // return.
 #include "jpeg/cjpeg.h"
+#include "jpeg/cjpeg_internals.h"
 
 #include "test_source.h"
 
@@ -36,9 +37,9 @@ TEST(SampleHdc, ComponentSizesOfTheDefaultSampling)
     SourcePicture source(100, 50, [](int x, int y) { return Rgb{std::uint8_t(x), std::uint8_t(y), 9}; });
     cJpeg jpeg;
     ASSERT_EQ(jpeg.SampleHDC(source.hdc(), 100, 50, 0, 0), cJpeg::SampleStatus::Sampled);
-    EXPECT_EQ(jpeg.precision(), 8);
-    EXPECT_EQ(jpeg.imageWidth(), 100);
-    EXPECT_EQ(jpeg.imageHeight(), 50);
+    EXPECT_EQ(cJpegInternals::precision(jpeg), 8);
+    EXPECT_EQ(cJpegInternals::imageWidth(jpeg), 100);
+    EXPECT_EQ(cJpegInternals::imageHeight(jpeg), 50);
     const auto& c = jpeg.components();
     ASSERT_EQ(c.size(), 3u);
     EXPECT_EQ(c[0].Coefficients.size(), 104u * 56u);  // copied, 13 x 7 blocks
@@ -181,7 +182,7 @@ TEST(SampleHdc, NoSurfaceLeavesTheComponentsAndSaveRefusesTheMismatch)
     for (auto [w, h] : {std::pair{0, 10}, std::pair{10, 0}, std::pair{-8, 10}, std::pair{0x7FFFFFFF, 0x7FFFFFFF}}) {
         EXPECT_EQ(jpeg.SampleHDC(source.hdc(), w, h, 0, 0), cJpeg::SampleStatus::NoSurface) << w << " x " << h;
         EXPECT_EQ(jpeg.components()[0].Coefficients, before);
-        EXPECT_EQ(jpeg.imageWidth(), w);  // stored before the surface is made
+        EXPECT_EQ(cJpegInternals::imageWidth(jpeg), w);  // stored before the surface is made
         // The coefficients belong to the 10 x 10 picture, not to the size now stored: saving
         // them under that size would write a broken file.
         try {
@@ -245,7 +246,7 @@ TEST(SampleHdcDeathTest, ASurfaceThatCannotBeHadHalfwayTouchesNoComponent)
             if (jpeg.components()[c].Coefficients != before[c])
                 std::_Exit(8);
         // The size stored is the new one, and saving refuses coefficients that do not fit it.
-        if (jpeg.imageWidth() != side)
+        if (cJpegInternals::imageWidth(jpeg) != side)
             std::_Exit(9);
         std::_Exit(0);
     };

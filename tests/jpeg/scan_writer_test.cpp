@@ -1,6 +1,7 @@
 // Scans: the scan plan, the MCU order with dummy blocks, the symbols of a block, the bit
 // writer, and the agreement of the counting and writing passes.
 #include "jpeg/scan_writer.h"
+#include "jpeg/scan_writer_internals.h"
 
 #include "jpeg/bit_writer.h"
 
