@@ -10,7 +10,7 @@
 #include "app/application_folder.h"
 #include "app/gui/main_window.h"
 #include "app/gui/qt_user_interface.h"
-#include "controls/frame_gallery.h"
+#include "app/gui/frame_gallery.h"
 #include "platform/run_time_error.h"
 
 #include <QApplication>

@@ -8,7 +8,7 @@
 #include "app/logo_cutter.h"
 #include "app/logo_run.h"
 #include "controls/jc_frames.h"
-#include "controls/main_window_frames.h"
+#include "app/gui/main_window_frames.h"
 #include "platform/run_time_error.h"
 
 #include <QApplication>

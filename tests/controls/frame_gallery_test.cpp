@@ -1,5 +1,5 @@
 // The gallery is written as a PNG, and a path that cannot be written is reported.
-#include "controls/frame_gallery.h"
+#include "app/gui/frame_gallery.h"
 
 #include <QDir>
 #include <QImage>

@@ -2,7 +2,7 @@
 // fitting and wrapping, the disabled look, the custom theme, icons, tabs, shadows and the
 // window shape of the caption panel.
 #include "controls/jc_frames.h"
-#include "controls/main_window_frames.h"
+#include "app/gui/main_window_frames.h"
 
 #include "controls_test_support.h"
 

@@ -2,7 +2,7 @@
 // notifications, presets and repaints, the enabled state of contained widgets, the font, the
 // minimum size and the mouse event.
 #include "controls/jc_frames.h"
-#include "controls/main_window_frames.h"
+#include "app/gui/main_window_frames.h"
 
 #include "controls_test_support.h"
 #include "tests/support/fixed_texts.h"

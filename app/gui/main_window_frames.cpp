@@ -1,5 +1,5 @@
 // The main window's frames as they were saved: outer size, colours, caption, font and header.
-#include "controls/main_window_frames.h"
+#include "app/gui/main_window_frames.h"
 
 #include "controls/jc_frames.h"
 

@@ -1,10 +1,10 @@
 // The frame-control gallery: real jcFrames instances, set up through their setters (or, for
 // the main window's frames, loaded from their stored values), each rendered into its own
 // persistent image and copied onto one labelled sheet through its window shape.
-#include "controls/frame_gallery.h"
+#include "app/gui/frame_gallery.h"
 
+#include "app/gui/main_window_frames.h"
 #include "controls/jc_frames.h"
-#include "controls/main_window_frames.h"
 
 #include <QImageWriter>
 #include <QPainter>
