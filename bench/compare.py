@@ -10,7 +10,8 @@ Makes the benchmark pictures once in the data folder (outside the repository): a
 6000 x 4000 JPEG and the same pixels as a 24-bit BMP, a 1920 x 1080 JPEG, and the raw 1280 x 768
 and 4096 x 4096 pictures the encoder sees (BMP for tavrenix-cli, and PPM, cjpeg's own format).
 Then times, in one run, whole process against whole process with hyperfine (median and spread
-of N runs after warm-up), and measures each command's peak resident memory with GNU time:
+of N runs after warm-up), and measures each command's CPU time (all its threads) and peak
+resident memory with GNU time:
 
   - the encoder at quality 100 against cjpeg -quality 100 -optimize -dct float -sample 2x2;
   - the season-3 loading screen (1280 x 768 in six parts) from the JPEG and from the BMP, and
@@ -105,16 +106,19 @@ def hyperfine(command, runs, warmup, prepare=None):
         return json.load(open(js.name))["results"][0]["times"]
 
 
-def peak_rss_mb(command, prepare=None, repeats=3):
-    """Median over a few runs of the peak resident set size (GNU time's %M, in KB)."""
-    values = []
+def peak_rss_and_cpu(command, prepare=None, repeats=3):
+    """Medians over a few runs of the peak resident set size in MB and of the CPU seconds (user
+    and system, every thread), from GNU time's %M (KB), %U and %S."""
+    rss, cpu = [], []
     for _ in range(repeats):
         if prepare:
             run(prepare)
-        r = subprocess.run(["/usr/bin/time", "-f", "%M"] + command, stdout=subprocess.DEVNULL,
+        r = subprocess.run(["/usr/bin/time", "-f", "%M %U %S"] + command, stdout=subprocess.DEVNULL,
                            stderr=subprocess.PIPE, text=True, check=True)
-        values.append(int(r.stderr.strip().splitlines()[-1]) / 1024)
-    return statistics.median(values)
+        kb, user, system = r.stderr.strip().splitlines()[-1].split()
+        rss.append(int(kb) / 1024)
+        cpu.append(float(user) + float(system))
+    return statistics.median(rss), statistics.median(cpu)
 
 
 def quartiles(times):
@@ -212,8 +216,8 @@ def main():
             tool, command, prepare = commands[0]
             commands.insert(1, ("tavrenix (before)", [baseline] + command[1:], prepare))
 
-    targets = {"encode": 1.0, "season 3 from 24 MP JPEG": 0.6, "season 3 from 24 MP BMP": 0.5,
-               "startup logo": 0.3}
+    targets = {"encode 1280x768": 1.0, "encode 4096x4096": 0.9, "season 3 from 24 MP JPEG": 0.7,
+               "season 3 from 24 MP BMP": 0.2, "startup logo": 0.5}
 
     print(f"bench: {os.cpu_count()} cores, load average before: {load_average()}", flush=True)
     results = []
@@ -227,10 +231,10 @@ def main():
                 run(prepare)
             subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
             times = hyperfine(command, args.runs, args.warmup, prepare)
-            rss = peak_rss_mb(command, prepare)
+            rss, cpu = peak_rss_and_cpu(command, prepare)
             q1, q3 = quartiles(times)
             rows.append({"tool": tool, "median": statistics.median(times), "q1": q1, "q3": q3,
-                         "min": min(times), "max": max(times), "rss": rss, "runs": len(times),
+                         "min": min(times), "max": max(times), "rss": rss, "cpu": cpu, "runs": len(times),
                          "command": shlex.join(command)})
         results.append((job, rows))
         print_job(job, rows, targets)
@@ -251,11 +255,12 @@ def target_of(job, targets):
 def print_job(job, rows, targets):
     ours = rows[0]
     print(f"\n{job}")
-    print(f"  {'program':<14} {'median s':>9} {'quartiles s':>17} {'min-max s':>17} {'ours/it':>8} {'peak MB':>8}")
+    print(f"  {'program':<17} {'median s':>9} {'quartiles s':>17} {'min-max s':>17} {'ours/it':>8} {'CPU s':>7}"
+          f" {'peak MB':>8}")
     for r in rows:
         ratio = ours["median"] / r["median"]
-        print(f"  {r['tool']:<14} {r['median']:9.4f} {r['q1']:8.4f}-{r['q3']:<8.4f} {r['min']:8.4f}-{r['max']:<8.4f}"
-              f" {ratio:8.2f} {r['rss']:8.1f}")
+        print(f"  {r['tool']:<17} {r['median']:9.4f} {r['q1']:8.4f}-{r['q3']:<8.4f} {r['min']:8.4f}-{r['max']:<8.4f}"
+              f" {ratio:8.2f} {r['cpu']:7.3f} {r['rss']:8.1f}")
     sys.stdout.flush()
 
 
