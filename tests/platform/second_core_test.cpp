@@ -32,7 +32,8 @@ TEST(SecondCore, RunsBothPiecesOnTwoThreadsOrInTurn)
 {
     for (bool split : {false, true}) {
         std::thread::id here = std::this_thread::get_id(), firstOn, secondOn;
-        int order = 0, firstAt = 0, secondAt = 0;
+        std::atomic<int> order{0};
+        int firstAt = 0, secondAt = 0;
         runBoth(split, [&] { firstOn = std::this_thread::get_id(), firstAt = ++order; },
             [&] { secondOn = std::this_thread::get_id(), secondAt = ++order; });
         EXPECT_EQ(firstOn, here);
