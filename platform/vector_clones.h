@@ -5,7 +5,7 @@
 #pragma once
 
 #if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__) && \
-    !defined(__SANITIZE_ADDRESS__)
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define TAV_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define TAV_VECTOR_CLONES
