@@ -5,18 +5,14 @@
 // ~/.cache), created when needed.
 #pragma once
 
+#include "platform/file_access.h"
+
 #include <filesystem>
 
 namespace tav {
 
-// The folder that holds the running executable.
-std::filesystem::path executableFolder();
-
 // `preferred` when a file can be made in it, else the cache fallback. Throws RunTimeError 75
 // when neither can be used.
 std::filesystem::path applicationFolder(const std::filesystem::path& preferred);
-
-// True when a file can be created in `folder` (tried, not guessed from permission bits).
-bool folderIsWritable(const std::filesystem::path& folder);
 
 }  // namespace tav

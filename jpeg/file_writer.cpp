@@ -231,19 +231,6 @@ std::optional<cJpeg::SaveStatus> unwritableName(const std::filesystem::path& pat
     return std::nullopt;
 }
 
-NewFile createNewFile(const std::filesystem::path& path)
-{
-    NewFile file(std::fopen(path.c_str(), "wbx"));
-    if (!file) {
-        const int reason = errno;
-        std::error_code error;
-        if (reason == EEXIST && !std::filesystem::is_directory(path, error))
-            return nullptr;
-        raiseFileError(path);
-    }
-    return file;
-}
-
 cJpeg::SaveStatus cJpeg::SaveFile(const std::filesystem::path& FileName)
 {
     if (const std::optional<SaveStatus> refused = unwritableName(FileName))

@@ -6,6 +6,7 @@
 #include "jpeg/cjpeg.h"
 #include "jpeg/jpeg_types.h"
 #include "jpeg/scan_writer.h"
+#include "platform/file_access.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -40,13 +41,6 @@ inline constexpr std::int32_t kMaxFrameSide = 65535;
 // The rules SaveFile writes a new file by. Why no file may be written at `path`: NoFileName for
 // an empty name, FileExists when anything but a folder has that name; nothing when one may.
 std::optional<cJpeg::SaveStatus> unwritableName(const std::filesystem::path& path);
-// The file, created exclusively; null when a file of that name appeared since the check.
-// Raises error 75 when it cannot be created (a folder of that name included).
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using NewFile = std::unique_ptr<std::FILE, FileCloser>;
-NewFile createNewFile(const std::filesystem::path& path);
 
 // Everything before the scans: SOI, APP0, the caller's comment (if any) and the credit, DQT 0
 // and 1 (colour), SOF0, DHT DC/AC 0 and 1 (colour).

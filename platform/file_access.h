@@ -6,10 +6,14 @@
 //  - a file is replaced whole or not at all: the bytes go to a temporary file beside it, which
 //    takes its name once everything is written. The new file keeps the old one's permission
 //    bits, and a symbolic link is written through, so the link stays a link.
+//
+// The system calls behind them live in file_access_posix.cpp and file_access_windows.cpp.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -40,7 +44,7 @@ public:
         const char* tooLongText) const;
 
 private:
-    int m_fd;
+    std::intptr_t m_native;  // a file descriptor, or a Windows HANDLE; -1 when none
     std::uint64_t m_size;
     std::filesystem::path m_path;
 };
@@ -56,5 +60,24 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path);
 // cannot (a folder, pipe or device there, a folder that cannot be written, a full disk); an
 // older file is then as it was and no temporary file is left.
 void replaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+// A file created at `path` for writing, never replacing one: null when anything but a folder
+// already has that name. Throws RunTimeError 75 "<path>: Path/File access error" when it cannot
+// be created (a folder of that name included).
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using NewFile = std::unique_ptr<std::FILE, FileCloser>;
+NewFile createNewFile(const std::filesystem::path& path);
+
+// The folder that holds the running program.
+std::filesystem::path executableFolder();
+
+// True when a file can be created in `folder` (tried, not guessed from permission bits).
+bool folderIsWritable(const std::filesystem::path& folder);
+
+// The user's folder for cached files: $XDG_CACHE_HOME, else ~/.cache; %LOCALAPPDATA% on
+// Windows. Empty when the environment names none.
+std::filesystem::path userCacheFolder();
 
 }  // namespace tav
