@@ -11,8 +11,7 @@ std::filesystem::path applicationFolder(const std::filesystem::path& preferred)
 {
     if (folderIsWritable(preferred))
         return preferred;
-    const std::filesystem::path cache = userCacheFolder();
-    const std::filesystem::path fallback = cache.empty() ? cache : cache / "tavrenix";
+    const std::filesystem::path fallback = privateCacheFolder();
     std::error_code ec;
     if (!fallback.empty()) {
         std::filesystem::create_directories(fallback, ec);

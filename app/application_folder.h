@@ -1,8 +1,8 @@
 // Where a run keeps its intermediate files (the JPEG of each image before it is wrapped, and
 // the export's scratch bitmap, which only a surface that is not 24 bits deep needs; the logo
 // run's surfaces are all 24-bit, so it writes none): the folder of the executable when it can be written,
-// otherwise a private folder "tavrenix" under the user's cache folder ($XDG_CACHE_HOME, else
-// ~/.cache), created when needed.
+// otherwise the program's private folder under the user's cache folder (privateCacheFolder),
+// created when needed.
 #pragma once
 
 #include "platform/file_access.h"

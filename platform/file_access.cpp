@@ -30,6 +30,22 @@ void newFileError(const fs::path& path)
     throw RunTimeError(kErrPathFileAccess, path.string() + ": " + kMsgPathFileAccess);
 }
 
+fs::path linkTarget(const fs::path& path)
+{
+    fs::path target = path;
+    // As many links as the system follows in one open.
+    for (int links = 0; links < 40; ++links) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(target, ec)))
+            return target;
+        const fs::path next = fs::read_symlink(target, ec);
+        if (ec)
+            destinationError(path, ec.message());
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    destinationError(path, "too many levels of symbolic links");
+}
+
 }  // namespace file_access
 
 std::vector<std::uint8_t> InputFile::readRest(std::uint64_t offset, std::uint64_t maxBytes, int tooLongNumber,

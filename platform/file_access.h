@@ -76,8 +76,9 @@ std::filesystem::path executableFolder();
 // True when a file can be created in `folder` (tried, not guessed from permission bits).
 bool folderIsWritable(const std::filesystem::path& folder);
 
-// The user's folder for cached files: $XDG_CACHE_HOME, else ~/.cache; %LOCALAPPDATA% on
-// Windows. Empty when the environment names none.
-std::filesystem::path userCacheFolder();
+// The program's private folder under the user's folder for cached files: "tavrenix" under
+// $XDG_CACHE_HOME, else under ~/.cache; "Tavrenix" under %LOCALAPPDATA% on Windows. Empty when
+// the environment names no such folder. Not created here.
+std::filesystem::path privateCacheFolder();
 
 }  // namespace tav

@@ -13,6 +13,10 @@ namespace tav::file_access {
 // Error 75 naming the file with the standard text: "<path>: Path/File access error".
 [[noreturn]] void newFileError(const std::filesystem::path& path);
 
+// The file a chain of symbolic links at `path` ends in (`path` itself when it is no link):
+// replacing a file writes through the links, so a link stays a link.
+std::filesystem::path linkTarget(const std::filesystem::path& path);
+
 inline constexpr const char* kFolderReason = "is a folder, not a file";
 inline constexpr const char* kNotRegularReason = "is not a regular file (a pipe, device or socket)";
 

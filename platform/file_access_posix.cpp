@@ -26,23 +26,6 @@ namespace {
 
 const char* notRegularReason(mode_t mode) { return S_ISDIR(mode) ? kFolderReason : kNotRegularReason; }
 
-// The file a chain of symbolic links at `path` ends in (`path` itself when it is no link).
-fs::path linkTarget(const fs::path& path)
-{
-    fs::path target = path;
-    // As many links as the system follows in one open.
-    for (int links = 0; links < 40; ++links) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(target, ec)))
-            return target;
-        const fs::path next = fs::read_symlink(target, ec);
-        if (ec)
-            destinationError(path, ec.message());
-        target = next.is_absolute() ? next : target.parent_path() / next;
-    }
-    destinationError(path, std::strerror(ELOOP));
-}
-
 bool writeAll(int fd, std::span<const std::uint8_t> bytes)
 {
     std::size_t done = 0;
@@ -181,12 +164,12 @@ bool folderIsWritable(const fs::path& folder)
     return true;
 }
 
-fs::path userCacheFolder()
+fs::path privateCacheFolder()
 {
     if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg)
-        return xdg;
+        return fs::path(xdg) / "tavrenix";
     if (const char* home = std::getenv("HOME"); home && *home)
-        return fs::path(home) / ".cache";
+        return fs::path(home) / ".cache" / "tavrenix";
     return {};
 }
 
