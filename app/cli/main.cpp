@@ -3,6 +3,7 @@
 // non-zero exit status (1 for a failed command, 2 for a usage error).
 #include "app/cli/commands.h"
 
+#include "platform/program_environment.h"
 #include "platform/run_time_error.h"
 
 #include <CLI/CLI.hpp>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
 namespace tav {
 
@@ -28,14 +30,14 @@ std::string usageError(const std::string& what)
 
 // A file whose name begins with a dash is read as an option; when the arguments did not parse
 // and one of them names such a file, say how to give it.
-void hintAtDashedFileNames(int argc, char** argv)
+void hintAtDashedFileNames(const std::vector<std::string>& arguments)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
         if (argument == "--")
             return;
         std::error_code ec;
-        if (argument.size() > 1 && argument[0] == '-' && std::filesystem::exists(argument, ec))
+        if (argument.size() > 1 && argument[0] == '-' && std::filesystem::exists(pathFromUtf8(argument), ec))
             std::cerr << kProgramName << ": " << argument << " was taken for an option; give a file whose name "
                       << "begins with a dash after -- or as ./" << argument << '\n';
     }
@@ -48,6 +50,11 @@ void hintAtDashedFileNames(int argc, char** argv)
 int main(int argc, char** argv)
 {
     using namespace tav;
+    useUtf8Console();
+    const std::vector<std::string> arguments = programArguments(argc, argv);
+    std::vector<const char*> argumentTexts;
+    for (const std::string& argument : arguments)
+        argumentTexts.push_back(argument.c_str());
     CLI::App app{"Makes the startup logo and loading-screen images of a game client from a picture.",
         std::string(kProgramName)};
     app.set_version_flag("--version", std::string(kProgramName) + " " + TAVRENIX_VERSION);
@@ -64,7 +71,7 @@ int main(int argc, char** argv)
     addUnwrapCommand(app);
 
     try {
-        app.parse(argc, argv);
+        app.parse(int(argumentTexts.size()), argumentTexts.data());
     } catch (const CLI::RuntimeError& e) {
         // A command that has already reported its failures.
         return e.get_exit_code();
@@ -72,7 +79,7 @@ int main(int argc, char** argv)
         const int status = app.exit(e);
         if (status == 0)
             return 0;
-        hintAtDashedFileNames(argc, argv);
+        hintAtDashedFileNames(arguments);
         std::cerr << std::flush;
         return kExitUsage;
     } catch (const RunTimeError& e) {
