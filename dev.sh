@@ -19,6 +19,12 @@ PACKAGES=(
 # tools that time the runs and measure their memory. The tests and CI do without them.
 BENCH_PACKAGES=(hyperfine libvips-tools libvips-dev imagemagick python3 python3-pil time)
 
+# ./dev.sh windows needs the MinGW-w64 toolchain (its POSIX thread variant: see
+# windows/toolchain-mingw-w64-x86_64.cmake), nasm for libjpeg-turbo's SIMD code, dpkg-dev for
+# apt-get source, and zip for the release archive; ./dev.sh windows-test needs Wine too.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix nasm dpkg-dev zip)
+WINE_PACKAGES=(wine wine64)
+
 # deps [PACKAGE...]: installs the packages that are missing (default: PACKAGES).
 deps() {
   local missing=() wanted=("$@")
@@ -32,6 +38,43 @@ deps() {
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   "${sudo[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# deb_src: apt-get source needs a deb-src entry for the configured Debian suite; one is added
+# when there is none.
+deb_src() {
+  grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/ && return 0
+  local suite
+  suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  echo "dev.sh: adding a deb-src entry for Debian $suite"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: %s\n' \
+    "$suite" /usr/share/keyrings/debian-archive-keyring.gpg |
+    "${sudo[@]}" tee /etc/apt/sources.list.d/tavrenix-deb-src.sources >/dev/null
+  "${sudo[@]}" apt-get update -qq
+}
+
+# windows: tavrenix-cli.exe and the release archive.
+windows() {
+  deps "${WINDOWS_PACKAGES[@]}" libcli11-dev cmake ninja-build ccache pkg-config
+  deb_src
+  windows/build-deps.sh
+  build windows tavrenix-cli >/dev/null
+  local version archive stage
+  version=$(sed -n 's/^project(Tavrenix VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  archive=build/windows/tavrenix-$version-windows-x64.zip
+  stage=build/windows/archive/tavrenix-$version-windows-x64
+  rm -rf build/windows/archive "$archive"
+  mkdir -p "$stage/licences"
+  cp build/windows/app/cli/tavrenix-cli.exe README.md "$stage/"
+  cp build/windows-deps/prefix/licences/*.txt "$stage/licences/"
+  # The static program carries the toolchain's runtime too: MinGW-w64's (winpthreads
+  # included) and GCC's.
+  cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$stage/licences/mingw-w64-runtime.txt"
+  cp /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright "$stage/licences/gcc-runtime.txt"
+  (cd build/windows/archive && zip -qr "../$(basename "$archive")" "$(basename "$stage")")
+  echo "windows: build/windows/app/cli/tavrenix-cli.exe and $archive"
 }
 
 # build PRESET [TARGET...]
@@ -93,6 +136,9 @@ usage: ./dev.sh COMMAND
   fuzz SECONDS [TARGET...]
           build the libFuzzer targets (clang, ASan + UBSan) and run each for SECONDS;
           fails on any finding
+  windows cross-build tavrenix-cli.exe for Windows with MinGW-w64 and write the release archive
+  windows-test
+          build it and run the command-line tests against it under Wine
 USAGE
 }
 
@@ -129,6 +175,17 @@ case "$cmd" in
     done
     echo "Written:"
     find "$out" -type f -printf '%p %s bytes\n' | sort
+    ;;
+  windows) windows ;;
+  windows-test)
+    windows
+    deps "${WINE_PACKAGES[@]}"
+    build debug app_tests jpeg_tests >/dev/null
+    # The command-line suites, with the Windows program in place of the Linux one: the same
+    # pinned bytes, the same tables and refusals.
+    export TAVRENIX_CLI_UNDER_TEST="$PWD/windows/wine-cli.sh" TAVRENIX_CLI_UNDER_TEST_IS_WINDOWS=1
+    ./build/debug/tests/app/app_tests --gtest_brief=1 --gtest_filter='*PinnedMake*:CliMake*:CliInfo*:CliContainer*'
+    ./build/debug/tests/jpeg/jpeg_tests --gtest_brief=1 --gtest_filter='EncodeCli*'
     ;;
   asan)
     deps

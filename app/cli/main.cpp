@@ -58,6 +58,9 @@ int main(int argc, char** argv)
     CLI::App app{"Makes the startup logo and loading-screen images of a game client from a picture.",
         std::string(kProgramName)};
     app.set_version_flag("--version", std::string(kProgramName) + " " + TAVRENIX_VERSION);
+    // The same options everywhere: CLI11 on Windows would otherwise read "/name" as an option,
+    // and a path written with forward slashes with it. Subcommands inherit the setting.
+    app.allow_windows_style_options(false);
     // At most one command; none at all is reported after parsing, so that a misspelt command
     // is named as unexpected rather than reported as missing.
     app.require_subcommand(0, 1);

@@ -48,8 +48,8 @@ inline CliRun runCli(const TempDir& dir, const std::vector<std::string>& args)
     CliRun run;
     const int raw = std::system(command.c_str());
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = slurp(outFile);
-    run.err = slurp(errFile);
+    run.out = printedAsOnLinux(slurp(outFile));
+    run.err = printedAsOnLinux(slurp(errFile));
     return run;
 }
 

@@ -38,7 +38,7 @@ CliRun runCli(const std::string& arguments, const fs::path& dir)
     CliRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     std::ifstream in(errorFile);
-    run.errors.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    run.errors = test::printedAsOnLinux(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
     return run;
 }
 
@@ -132,6 +132,8 @@ TEST_F(EncodeCli, FailuresExitNonZeroAndWriteNothing)
         {"missing picture", out("missing.bmp"), "File not found"},
     };
     for (const Row& row : rows) {
+        if (row.arguments.size() > 32000 && test::cliUnderTestIsWindows())
+            continue;  // longer than any Windows command line
         const std::string file = out("refused.jpg");
         const CliRun run = runCli("encode " + row.arguments + " " + file, m_dir);
         EXPECT_NE(run.status, 0) << row.name;
