@@ -1,4 +1,5 @@
 #include "app/application_folder.h"
+#include "platform/program_environment.h"
 
 #include "platform/file_access.h"
 #include "platform/run_time_error.h"
@@ -18,8 +19,8 @@ std::filesystem::path applicationFolder(const std::filesystem::path& preferred)
         if (folderIsWritable(fallback))
             return fallback;
     }
-    throw RunTimeError(kErrPathFileAccess, "no folder for intermediate files: neither " + preferred.string() +
-            (fallback.empty() ? std::string() : " nor " + fallback.string()) + " can be written");
+    throw RunTimeError(kErrPathFileAccess, "no folder for intermediate files: neither " + utf8(preferred) +
+            (fallback.empty() ? std::string() : " nor " + utf8(fallback)) + " can be written");
 }
 
 }  // namespace tav

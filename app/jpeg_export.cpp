@@ -1,4 +1,5 @@
 #include "app/jpeg_export.h"
+#include "platform/program_environment.h"
 
 #include "app/production_table.h"
 #include "image/c_image.h"
@@ -15,7 +16,7 @@ namespace {
 
 [[noreturn]] void exportFailed(const std::filesystem::path& jpegPath, const std::string& why)
 {
-    throw RunTimeError(kErrPathFileAccess, jpegPath.string() + ": " + why);
+    throw RunTimeError(kErrPathFileAccess, utf8(jpegPath) + ": " + why);
 }
 
 }  // namespace

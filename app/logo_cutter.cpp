@@ -10,6 +10,7 @@
 //    unknown format gives 0, so the stretch drew nothing or a mirrored image. The whole decoded
 //    picture is the source of the stretch, whatever its header says.
 #include "app/logo_cutter.h"
+#include "platform/program_environment.h"
 
 #include "platform/file_access.h"
 #include "platform/picture_reader.h"
@@ -32,7 +33,7 @@ constexpr const char* kCannotCut = "the picture could not be cut into its parts"
 
 [[noreturn]] void cutFailed(const fs::path& path, const char* problem)
 {
-    throw RunTimeError(kErrInvalidPicture, path.string() + ": " + problem);
+    throw RunTimeError(kErrInvalidPicture, utf8(path) + ": " + problem);
 }
 
 }  // namespace
@@ -101,7 +102,7 @@ void LogoCutter::scaleOnto(MemorySurface& target, const fs::path& path)
         file.emplace(path);
         m_imageInfo.ReadImageInfo(*file);
     } catch (const RunTimeError& e) {
-        throw RunTimeError(e.number(), path.string() + ": " + describeReadError(e, m_imageInfo));
+        throw RunTimeError(e.number(), utf8(path) + ": " + describeReadError(e, m_imageInfo));
     }
 
     // The whole decoded picture is the source rectangle, whatever the header said (see the top

@@ -2,6 +2,7 @@
 
 #include "app/jpeg_export.h"
 #include "app/ozj_container.h"
+#include "platform/program_environment.h"
 #include "platform/run_time_error.h"
 
 #include <functional>
@@ -20,8 +21,8 @@ std::string writtenSummary(const RunOutcome& outcome, const std::filesystem::pat
 {
     const std::size_t count = outcome.written.size();
     if (count == 1 && outcome.written.front().path == destination)
-        return "1 file written: " + destination.string();
-    return std::to_string(count) + (count == 1 ? " file" : " files") + " written in " + destination.string();
+        return "1 file written: " + utf8(destination);
+    return std::to_string(count) + (count == 1 ? " file" : " files") + " written in " + utf8(destination);
 }
 
 RunOutcome LogoRun::make(SeasonIndex season, LogoType type, const std::string& picturePath)
@@ -57,17 +58,17 @@ RunOutcome LogoRun::MakeStartupLogo(const std::string& picturePath)
     request.title = logo.saveDialogTitle;
     request.defaultFileName = logo.defaultFileName;
     request.filters = {{std::string(logo.filterDescription), std::string(logo.filterPattern)}};
-    request.initialFolder = m_dialogFolder.string();
+    request.initialFolder = utf8(m_dialogFolder);
     request.defaultExtension = logo.defaultExtension;
     const std::string destination = m_ui.ShowFileDialog(request);
     if (destination.empty()) {
         outcome.status = RunOutcome::Status::Cancelled;
         return outcome;
     }
-    if (!cut(outcome, [&] { m_cutter.CutStartupLogo(picturePath); }))
+    if (!cut(outcome, [&] { m_cutter.CutStartupLogo(pathFromUtf8(picturePath)); }))
         return outcome;
-    writeImage(m_cutter.logoSurface(), logo.jpegName, destination, outcome);
-    report(outcome, logo.completionText, destination);
+    writeImage(m_cutter.logoSurface(), logo.jpegName, pathFromUtf8(destination), outcome);
+    report(outcome, logo.completionText, pathFromUtf8(destination));
     return outcome;
 }
 
@@ -79,14 +80,14 @@ RunOutcome LogoRun::MakeLoadingScreens(SeasonIndex season, const SeasonLayout& l
         outcome.status = RunOutcome::Status::Cancelled;
         return outcome;
     }
-    if (!cut(outcome, [&] { m_cutter.CutLoadingScreen(season, picturePath); }))
+    if (!cut(outcome, [&] { m_cutter.CutLoadingScreen(season, pathFromUtf8(picturePath)); }))
         return outcome;
     for (std::size_t i = 0; i < layout.parts.size(); ++i) {
         const PartLayout& part = layout.parts[i];
-        writeImage(m_cutter.partSurface(season, int(i)), part.jpegName, pathIn(folder, part.ozjName),
+        writeImage(m_cutter.partSurface(season, int(i)), part.jpegName, pathIn(pathFromUtf8(folder), part.ozjName),
             outcome);
     }
-    report(outcome, layout.completionText, folder);
+    report(outcome, layout.completionText, pathFromUtf8(folder));
     return outcome;
 }
 
@@ -121,7 +122,7 @@ void LogoRun::writeImage(const MemorySurface& surface, std::string_view jpegName
         std::filesystem::remove(jpegPath, ignored);
         // The list names the file already.
         std::string reason = e.what();
-        const std::string named = ozjPath.string() + ": ";
+        const std::string named = utf8(ozjPath) + ": ";
         if (reason.rfind(named, 0) == 0)
             reason.erase(0, named.size());
         outcome.failed.push_back({ozjPath, reason});
@@ -142,7 +143,7 @@ void LogoRun::report(RunOutcome& outcome, std::string_view completionText, const
     outcome.status = RunOutcome::Status::Incomplete;
     std::string text(kFilesNotWrittenText);
     for (const RunOutcome::Failed& f : outcome.failed)
-        text += "\n" + f.path.string() + " (" + f.reason + ")";
+        text += "\n" + utf8(f.path) + " (" + f.reason + ")";
     m_ui.showMessage({text, std::string(kRunErrorTitle), MessageIcon::Critical, summary});
 }
 

@@ -1,4 +1,5 @@
 #include "app/ozj_container.h"
+#include "platform/program_environment.h"
 
 #include "platform/file_access.h"
 #include "platform/run_time_error.h"
@@ -47,7 +48,7 @@ void WriteOzj(const std::filesystem::path& jpegPath, const std::filesystem::path
     try {
         ozj = wrapOzj(jpeg);
     } catch (const RunTimeError& e) {
-        throw RunTimeError(e.number(), jpegPath.string() + ": " + e.what());
+        throw RunTimeError(e.number(), utf8(jpegPath) + ": " + e.what());
     }
     replaceFile(ozjPath, ozj);
     // The intermediate has done its work; one that cannot be removed is removed before the

@@ -6,6 +6,7 @@
 // SOF0, DHT DC 0, DHT AC 0, DHT DC 1 and AC 1 (colour), the scans, EOI. One table per DQT and
 // per DHT segment. All multi-byte numbers are big-endian.
 #include "jpeg/file_writer.h"
+#include "platform/program_environment.h"
 
 #include "jpeg/cjpeg.h"
 #include "jpeg/comment_text.h"
@@ -44,7 +45,7 @@ void closeSegment(OutputBuffer& out, std::size_t start)
 
 [[noreturn]] void raiseFileError(const std::filesystem::path& path)
 {
-    throw RunTimeError(kErrPathFileAccess, path.string() + ": " + kMsgPathFileAccess);
+    throw RunTimeError(kErrPathFileAccess, utf8(path) + ": " + kMsgPathFileAccess);
 }
 
 }  // namespace

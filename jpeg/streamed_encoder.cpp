@@ -1,4 +1,5 @@
 #include "jpeg/streamed_encoder.h"
+#include "platform/program_environment.h"
 
 #include "jpeg/block_encoder.h"
 #include "jpeg/file_writer.h"
@@ -192,7 +193,7 @@ std::optional<cJpeg::SaveStatus> encodeStreamed(const cJpeg& settings, const Pic
         WriteMarker(out, kMarkerEOI);
         out.flushToSink();
         if (std::fclose(file.release()) != 0)
-            throw RunTimeError(kErrPathFileAccess, path.string() + ": " + kMsgPathFileAccess);
+            throw RunTimeError(kErrPathFileAccess, utf8(path) + ": " + kMsgPathFileAccess);
     } catch (...) {
         // A short file is worse than none.
         file.reset();

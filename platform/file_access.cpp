@@ -1,6 +1,7 @@
 // The file module's rules that need no system call: reading the rest of a file, and the errors
 // that name the file.
 #include "file_access.h"
+#include "program_environment.h"
 #include "file_access_internal.h"
 
 #include "run_time_error.h"
@@ -22,12 +23,12 @@ void accessError(const std::string& reason)
 
 void destinationError(const fs::path& path, const std::string& reason)
 {
-    throw RunTimeError(kErrPathFileAccess, path.string() + ": " + reason);
+    throw RunTimeError(kErrPathFileAccess, utf8(path) + ": " + reason);
 }
 
 void newFileError(const fs::path& path)
 {
-    throw RunTimeError(kErrPathFileAccess, path.string() + ": " + kMsgPathFileAccess);
+    throw RunTimeError(kErrPathFileAccess, utf8(path) + ": " + kMsgPathFileAccess);
 }
 
 fs::path linkTarget(const fs::path& path)
@@ -84,7 +85,7 @@ InputFile openNamed(const fs::path& path)
     try {
         return InputFile(path);
     } catch (const RunTimeError& e) {
-        throw RunTimeError(e.number(), path.string() + ": " + e.what());
+        throw RunTimeError(e.number(), utf8(path) + ": " + e.what());
     }
 }
 
@@ -94,7 +95,7 @@ std::vector<std::uint8_t> readWholeFile(const fs::path& path)
     try {
         return file.readRest(0, std::uint64_t(PTRDIFF_MAX), kErrOutOfMemory, kMsgOutOfMemory);
     } catch (const RunTimeError& e) {
-        throw RunTimeError(e.number(), path.string() + ": " + e.what());
+        throw RunTimeError(e.number(), utf8(path) + ": " + e.what());
     }
 }
 

@@ -6,6 +6,7 @@
 // 24-bit BI_RGB pixels padded to 4 bytes; indexed and 16-bit bitmaps are widened through
 // their colour table or channel expansion on the way.
 #include "picture.h"
+#include "program_environment.h"
 
 #include "dib.h"
 #include "file_access.h"
@@ -42,7 +43,7 @@ bool startsWith(std::span<const std::uint8_t> head, const std::uint8_t (&signatu
     return head.size() >= N && std::memcmp(head.data(), signature, N) == 0;
 }
 
-std::string pathText(const std::filesystem::path& path) { return path.string(); }
+std::string pathText(const std::filesystem::path& path) { return utf8(path); }
 
 [[noreturn]] void fileError(int number, const char* text, const std::filesystem::path& path)
 {

@@ -3,6 +3,7 @@
 // and plain 24-bit BMP files are read incrementally, every other picture through LoadPicture. The rows handed out live in a small ring of buffers, so
 // the memory used does not grow with the picture.
 #include "picture_reader.h"
+#include "program_environment.h"
 
 #include "file_access.h"
 #include "picture.h"
@@ -119,7 +120,7 @@ private:
 
 [[noreturn]] void fileError(int number, const char* text, const std::filesystem::path& path)
 {
-    throw RunTimeError(number, path.string() + ": " + text);
+    throw RunTimeError(number, utf8(path) + ": " + text);
 }
 
 }  // namespace

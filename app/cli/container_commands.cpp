@@ -4,6 +4,7 @@
 #include "app/cli/commands.h"
 
 #include "app/ozj_container.h"
+#include "platform/program_environment.h"
 #include "platform/file_access.h"
 #include "platform/run_time_error.h"
 
@@ -23,11 +24,11 @@ struct Paths {
 void run(const Paths& p, bool wrap)
 {
     try {
-        const std::vector<std::uint8_t> in = readWholeFile(p.input);
+        const std::vector<std::uint8_t> in = readWholeFile(pathFromUtf8(p.input));
         if (wrap && (in.size() < 2 || in[0] != 0xFF || in[1] != 0xD8))
             throw RunTimeError(kErrBadFileFormat, "not a JPEG file (no start-of-image marker)");
         const std::vector<std::uint8_t> out = wrap ? wrapOzj(in) : unwrapOzj(in);
-        replaceFile(p.output, out);
+        replaceFile(pathFromUtf8(p.output), out);
         std::cout << p.output << " (" << out.size() << " bytes)\n";
     } catch (const RunTimeError& e) {
         const std::string what = e.what();

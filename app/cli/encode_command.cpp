@@ -10,6 +10,7 @@
 
 #include "jpeg/cjpeg.h"
 #include "jpeg/streamed_encoder.h"
+#include "platform/program_environment.h"
 #include "platform/memory_surface.h"
 #include "platform/picture_reader.h"
 #include "platform/run_time_error.h"
@@ -93,8 +94,10 @@ void reportSaved(cJpeg::SaveStatus status, const std::string& notWritten)
 void runEncode(const EncodeOptions& options)
 {
     const std::string notWritten = options.output + ": not written: ";
+    const std::filesystem::path picturePath = pathFromUtf8(options.picture);
+    const std::filesystem::path outputPath = pathFromUtf8(options.output);
     std::error_code ignored;
-    if (std::filesystem::exists(std::filesystem::symlink_status(options.output, ignored))) {
+    if (std::filesystem::exists(std::filesystem::symlink_status(outputPath, ignored))) {
         printError(notWritten + "the file exists already and is never replaced");
         throw CommandFailed();
     }
@@ -121,16 +124,16 @@ void runEncode(const EncodeOptions& options)
         // A picture that is cheap to read again (an uncompressed BMP) is read row by row, once
         // per pass, with a band of coefficients in memory at a time; one that has to be decoded
         // is decoded once into a 24-bit buffer, as are pictures whose settings need several scans.
-        std::unique_ptr<PictureReader> picture = PictureReader::open(options.picture);
+        std::unique_ptr<PictureReader> picture = PictureReader::open(picturePath);
         if (picture->rereadsCheaply()) {
             const PictureOpener open = [&] {
-                return picture ? std::move(picture) : PictureReader::open(options.picture);
+                return picture ? std::move(picture) : PictureReader::open(picturePath);
             };
-            if (const std::optional<cJpeg::SaveStatus> streamed = encodeStreamed(jpeg, open, options.output)) {
+            if (const std::optional<cJpeg::SaveStatus> streamed = encodeStreamed(jpeg, open, outputPath)) {
                 reportSaved(*streamed, notWritten);
                 return;
             }
-            picture = PictureReader::open(options.picture);
+            picture = PictureReader::open(picturePath);
         }
         const std::unique_ptr<MemorySurface> buffer = loadInto24Bit(*picture, options.picture);
         picture.reset();
@@ -140,7 +143,7 @@ void runEncode(const EncodeOptions& options)
             printError(notWritten + "the encoder could not make its working surface");
             throw CommandFailed();
         }
-        reportSaved(jpeg.SaveFile(options.output), notWritten);
+        reportSaved(jpeg.SaveFile(outputPath), notWritten);
         return;
     } catch (const RunTimeError& e) {
         printError(notWritten + e.what());

@@ -6,6 +6,7 @@
 #include "app/cli/commands.h"
 
 #include "image/cls_image.h"
+#include "platform/program_environment.h"
 #include "platform/run_time_error.h"
 
 #include <iostream>
@@ -33,7 +34,7 @@ bool reportFiles(const std::vector<std::string>& files)
     clsImage info;
     for (const std::string& file : files) {
         try {
-            info.ReadImageInfo(file);
+            info.ReadImageInfo(pathFromUtf8(file));
         } catch (const RunTimeError& e) {
             std::cout << std::flush;  // keep the lines in order when both streams are one
             printError(file + ": " + describeReadError(e, info));

@@ -5,6 +5,7 @@
 // error (refusals and failures), and it never asks a question. Prints each file it writes
 // with its size and a one-line summary; exits non-zero unless every file was written.
 #include "app/cli/commands.h"
+#include "platform/program_environment.h"
 
 #include "app/application_folder.h"
 #include "app/logo_cutter.h"
@@ -69,7 +70,7 @@ void checkDestination(const MakeOptions& o)
 {
     std::error_code ec;
     if (o.type == LogoType::LoadingScreen) {
-        const fs::file_status status = fs::status(o.loadingScreen, ec);
+        const fs::file_status status = fs::status(pathFromUtf8(o.loadingScreen), ec);
         if (fs::is_regular_file(status))
             refuse(o.loadingScreen + ": is a file, not a folder");
         if (fs::exists(status) && !fs::is_directory(status))
@@ -77,23 +78,23 @@ void checkDestination(const MakeOptions& o)
         if (!fs::is_directory(status))
             refuse(o.loadingScreen + ": no such folder");
     } else {
-        const fs::path out(o.startupLogo);
+        const fs::path out = pathFromUtf8(o.startupLogo);
         const fs::file_status status = fs::status(out, ec);
         if (fs::is_directory(status))
             refuse(o.startupLogo + ": is a folder, not a file name");
         if (fs::exists(status) && !fs::is_regular_file(status))
             refuse(o.startupLogo + ": is not a regular file, so it cannot be replaced");
         if (out.has_parent_path() && !fs::is_directory(out.parent_path(), ec))
-            refuse(o.startupLogo + ": no such folder " + out.parent_path().string());
+            refuse(o.startupLogo + ": no such folder " + utf8(out.parent_path()));
     }
 }
 
 void runMake(const MakeOptions& o)
 {
     checkDestination(o);
-    const fs::path workDir = o.workDir.empty() ? applicationFolder(executableFolder()) : fs::path(o.workDir);
+    const fs::path workDir = o.workDir.empty() ? applicationFolder(executableFolder()) : pathFromUtf8(o.workDir);
     if (!fs::is_directory(workDir) || !folderIsWritable(workDir)) {
-        printError(workDir.string() + ": the work folder cannot be written");
+        printError(utf8(workDir) + ": the work folder cannot be written");
         throw CommandFailed();
     }
     LogoCutter cutter;
@@ -110,7 +111,7 @@ void runMake(const MakeOptions& o)
     }
 
     for (const RunOutcome::Written& w : outcome.written)
-        std::cout << w.path.string() << " (" << w.size << " bytes)\n";
+        std::cout << utf8(w.path) << " (" << w.size << " bytes)\n";
     if (outcome.status == RunOutcome::Status::Done || outcome.status == RunOutcome::Status::Incomplete)
         std::cout << seasonLayout(season).caption << ", " << logoTypeCaption(o.type) << ": " << outcome.written.size()
                   << " of " << outcome.written.size() + outcome.failed.size() << " files written\n";

@@ -3,6 +3,7 @@
 #include "app/cli/commands.h"
 
 #include "app/production_table.h"
+#include "platform/program_environment.h"
 
 #include <iostream>
 
@@ -10,7 +11,7 @@ namespace tav {
 
 namespace {
 
-std::string fileName(std::string_view tableName) { return pathIn("", tableName).string(); }
+std::string fileName(std::string_view tableName) { return utf8(pathIn("", tableName)); }
 
 void printSeasons()
 {
