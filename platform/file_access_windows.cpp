@@ -70,13 +70,10 @@ private:
     HANDLE m_handle;
 };
 
-// Why the thing at `path` is not a regular file, or null when it is one (or is not there).
-const char* notRegularReason(const fs::path& path)
+bool isFolder(const fs::path& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return nullptr;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kFolderReason : nullptr;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool writeAll(HANDLE handle, std::span<const std::uint8_t> bytes)
@@ -171,9 +168,8 @@ std::size_t InputFile::readAt(std::uint64_t offset, std::span<std::uint8_t> byte
 void replaceFile(const fs::path& path, std::span<const std::uint8_t> bytes)
 {
     const fs::path target = linkTarget(path);
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
-    if (replacing && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    const bool replacing = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (isFolder(target))
         destinationError(path, kFolderReason);
 
     fs::path temp;
@@ -203,7 +199,7 @@ NewFile createNewFile(const fs::path& path)
     Handle handle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.ok()) {
         const DWORD error = GetLastError();
-        if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && !notRegularReason(path))
+        if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && !isFolder(path))
             return nullptr;
         newFileError(path);
     }
