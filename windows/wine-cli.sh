@@ -5,5 +5,5 @@
 # the program resolves through Wine's Z: drive, which is the whole Unix file system.
 root=$(cd "$(dirname "$0")/.." && pwd)
 export WINEDEBUG=-all WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}"
-[ -d "$WINEPREFIX" ] || wineboot --init >/dev/null 2>&1 </dev/null
+[ -d "$WINEPREFIX" ] || { wineboot --init && wineserver --wait; } >/dev/null 2>&1 </dev/null
 exec wine "$root/build/windows/app/cli/tavrenix-cli.exe" "$@"
