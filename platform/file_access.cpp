@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace tav {
 
@@ -48,6 +49,12 @@ fs::path linkTarget(const fs::path& path)
 }
 
 }  // namespace file_access
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : m_native(other.m_native), m_size(other.m_size), m_path(std::move(other.m_path))
+{
+    other.m_native = -1;
+}
 
 std::vector<std::uint8_t> InputFile::readRest(std::uint64_t offset, std::uint64_t maxBytes, int tooLongNumber,
     const char* tooLongText) const

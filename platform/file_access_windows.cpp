@@ -136,12 +136,6 @@ InputFile::~InputFile()
         CloseHandle(reinterpret_cast<HANDLE>(m_native));
 }
 
-InputFile::InputFile(InputFile&& other) noexcept
-    : m_native(other.m_native), m_size(other.m_size), m_path(std::move(other.m_path))
-{
-    other.m_native = -1;
-}
-
 std::size_t InputFile::readAt(std::uint64_t offset, std::span<std::uint8_t> bytes) const
 {
     std::size_t done = 0;

@@ -13,7 +13,7 @@ prefix=$deps/prefix
 toolchain=$root/windows/toolchain-mingw-w64-x86_64.cmake
 host=x86_64-w64-mingw32
 # Bumped whenever what is built here changes, so a stale prefix is built again.
-recipe=2
+recipe=3
 [ -f "$prefix/.recipe-$recipe" ] && exit 0
 
 rm -rf "$work" "$prefix"
@@ -53,18 +53,23 @@ static_library() {  # NAME SOURCE-FOLDER FILE...
   $host-gcc-ar-posix rcs "$prefix/lib/lib$name.a" "$work/$name"/*.o
 }
 
+# A pkg-config file for a library built here: NAME VERSION LIBRARY (as in -lLIBRARY).
+pkg_config_file() {
+  cat >"$prefix/lib/pkgconfig/$1.pc" <<PC
+prefix=$prefix
+Name: $1
+Description: $1, built for Windows
+Version: $2
+Libs: -L\${prefix}/lib -l$3
+Cflags: -I\${prefix}/include
+PC
+}
+
 zlib=$(source_of zlib)
 static_library z "$zlib" adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate \
   inftrees trees uncompr zutil
 cp "$zlib/zlib.h" "$zlib/zconf.h" "$prefix/include/"
-cat >"$prefix/lib/pkgconfig/zlib.pc" <<PC
-prefix=$prefix
-Name: zlib
-Description: zlib, built for Windows
-Version: $(basename "$zlib" | sed 's/^zlib-//; s/\.dfsg$//')
-Libs: -L\${prefix}/lib -lz
-Cflags: -I\${prefix}/include
-PC
+pkg_config_file zlib "$(basename "$zlib" | sed 's/^zlib-//; s/\.dfsg$//')" z
 cp "$zlib/debian/copyright" "$prefix/licences/zlib.txt"
 
 png=$(source_of libpng1.6)
@@ -75,14 +80,7 @@ cp "$png/debian/copyright" "$prefix/licences/libpng.txt"
 gif=$(source_of giflib)
 static_library gif "$gif" dgif_lib egif_lib gifalloc gif_err gif_font gif_hash openbsd-reallocarray quantize
 cp "$gif/gif_lib.h" "$prefix/include/"
-cat >"$prefix/lib/pkgconfig/libgif.pc" <<PC
-prefix=$prefix
-Name: libgif
-Description: giflib, built for Windows
-Version: $(basename "$gif" | sed 's/^giflib-//')
-Libs: -L\${prefix}/lib -lgif
-Cflags: -I\${prefix}/include
-PC
+pkg_config_file libgif "$(basename "$gif" | sed 's/^giflib-//')" gif
 cp "$gif/debian/copyright" "$prefix/licences/giflib.txt"
 
 jpeg=$(source_of libjpeg-turbo)
