@@ -58,6 +58,8 @@ constexpr std::string_view kOpenDefaultExtension = "jpg";
 constexpr std::string_view kUnreadableTitle = "Picture not taken";
 constexpr std::string_view kUnreadableText = "This file cannot be read as a picture, so the previous choice is kept:";
 constexpr std::string_view kNoMemoryText = "There is not enough memory to make the logo.";
+constexpr std::string_view kNoPreviewText = ": the picture cannot be shown";
+constexpr std::string_view kTooLargeText = ": the picture is too large for the memory available";
 constexpr std::string_view kRunStoppedText = "The logo run stopped unexpectedly:";
 
 // The artwork, built into the program.
@@ -160,6 +162,18 @@ QString draggedFile(const QMimeData* mime)
     return QFileInfo(path).isDir() ? QString() : path;
 }
 
+// What previewing a picture came to: the preview, or why there is none.
+struct PreviewAttempt {
+    QImage image;  // null when there is no preview
+    std::string problem;  // names the file and what is wrong with it
+    bool noMemory = false;  // memory ran out; the picture is not to blame
+};
+
+// The preview of the picture at `path`, under the wait cursor: a large picture takes a while
+// to decode. The one way the window makes a preview, whether the path was browsed for or
+// dropped. A null cutter is memory that ran out.
+PreviewAttempt previewPicture(LogoCutter* cutter, const QString& path);
+
 // The wait cursor for the lifetime of the object.
 class WaitCursor {
 public:
@@ -168,6 +182,29 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
+
+PreviewAttempt previewPicture(LogoCutter* cutter, const QString& path)
+{
+    PreviewAttempt attempt;
+    if (!cutter) {
+        attempt.noMemory = true;
+        return attempt;
+    }
+    WaitCursor wait;
+    try {
+        attempt.image = previewOf(*cutter, toLocalPath(path));
+        if (attempt.image.isNull())
+            attempt.problem = toLocalPath(path) + str(kNoPreviewText);
+    } catch (const RunTimeError& e) {
+        // Out of memory, the picture is not to blame: the surface it is drawn on could not be
+        // had.
+        attempt.noMemory = e.number() == kErrOutOfMemory;
+        attempt.problem = e.what();
+    } catch (const std::bad_alloc&) {
+        attempt.problem = toLocalPath(path) + str(kTooLargeText);
+    }
+    return attempt;
+}
 
 }  // namespace
 
@@ -299,7 +336,7 @@ void Main::CmdExaminar_Click()
     takePicture(fromLocalPath(chosen));
 }
 
-LogoCutter* Main::cutter()
+LogoCutter* Main::madeCutter() noexcept
 {
     if (!m_cutter) {
         try {
@@ -307,42 +344,31 @@ LogoCutter* Main::cutter()
         } catch (const std::bad_alloc&) {
         }
     }
-    if (!m_cutter)
-        m_ui->showMessage({str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical});
     return m_cutter.get();
+}
+
+LogoCutter* Main::cutter()
+{
+    LogoCutter* made = madeCutter();
+    if (!made)
+        m_ui->showMessage({str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical});
+    return made;
 }
 
 bool Main::takePicture(const QString& path)
 {
-    LogoCutter* logoCutter = cutter();
-    if (!logoCutter)
-        return false;
-    QImage preview;
-    std::string problem;
-    bool noSurface = false;
-    {
-        WaitCursor wait;
-        try {
-            preview = previewOf(*logoCutter, toLocalPath(path));
-        } catch (const RunTimeError& e) {
-            // Out of memory, the picture is not to blame: the surface it is drawn on could not
-            // be had.
-            noSurface = e.number() == kErrOutOfMemory;
-            problem = e.what();
-        } catch (const std::bad_alloc&) {
-            problem = toLocalPath(path) + ": the picture is too large for the memory available";
-        }
-    }
-    if (noSurface) {
+    const PreviewAttempt attempt = previewPicture(madeCutter(), path);
+    if (attempt.noMemory) {
         m_ui->showMessage({str(kNoMemoryText), str(kRunErrorTitle), MessageIcon::Critical});
         return false;
     }
-    if (!problem.empty() || preview.isNull()) {
-        m_ui->showMessage({str(kUnreadableText) + "\n" + problem, str(kUnreadableTitle), MessageIcon::Exclamation});
+    if (attempt.image.isNull()) {
+        m_ui->showMessage(
+            {str(kUnreadableText) + "\n" + attempt.problem, str(kUnreadableTitle), MessageIcon::Exclamation});
         return false;
     }
     m_TxtArchivo->setText(path);
-    showPreview(preview);
+    showPreview(attempt.image);
     return true;
 }
 

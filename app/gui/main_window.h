@@ -95,7 +95,9 @@ protected:
 private:
     void buildControls();
     void showPreview(const QImage& image);
-    // The cutter, made at its first use; null (and the user told) when memory runs out.
+    // The cutter, made at its first use; null when memory runs out. cutter() tells the user
+    // so, madeCutter() does not.
+    LogoCutter* madeCutter() noexcept;
     LogoCutter* cutter();
     // Runs the logo run for the selected season and logo type on `picturePath`.
     void run(SeasonIndex season, const QString& picturePath);
