@@ -1,6 +1,7 @@
 // The main window: controls at fixed pixel positions over the window's artwork, the browse
-// and make handlers, a picture dropped on the window taken as if browsed for, and the wait
-// cursor while a run works.
+// and make handlers, a picture dropped on the window taken as if browsed for, the preview
+// following a path typed into the text box, and the wait cursor while a picture is decoded or
+// a run works.
 #include "app/gui/main_window.h"
 
 #include "app/gui/picture_preview.h"
@@ -73,6 +74,8 @@ const QColor kHeaderColour(255, 255, 255);
 const QColor kDarkText(0, 0, 0);
 const QColor kInfoColour(255, 255, 0);
 const QColor kWebColour(255, 255, 255);
+// Dark red, readable on the placeholder's pale panel.
+const QColor kReasonColour(150, 0, 0);
 // Shown where the background picture is missing; as dark as the artwork.
 const QColor kBackgroundFallback(14, 16, 48);
 
@@ -170,8 +173,8 @@ struct PreviewAttempt {
 };
 
 // The preview of the picture at `path`, under the wait cursor: a large picture takes a while
-// to decode. The one way the window makes a preview, whether the path was browsed for or
-// dropped. A null cutter is memory that ran out.
+// to decode. The one way the window makes a preview, whether the path was browsed for, dropped
+// or typed. A null cutter is memory that ran out.
 PreviewAttempt previewPicture(LogoCutter* cutter, const QString& path);
 
 // The wait cursor for the lifetime of the object.
@@ -231,6 +234,7 @@ Main::Main(std::filesystem::path applicationFolder, UserInterface* ui, QWidget* 
     setFixedSize(kMainWidth, kMainHeight);
     setAcceptDrops(true);
     m_background.load(QLatin1String(kBackgroundResource));
+    m_placeholder.load(QLatin1String(kPlaceholderResource));
     buildControls();
 }
 
@@ -278,7 +282,11 @@ void Main::buildControls()
     m_ImgPrev->setGeometry(75, 35, 256, 195);
     m_ImgPrev->setScaledContents(true);
     m_ImgPrev->setToolTip(text(kPreviewToolTip));
-    showPreview(QImage(QLatin1String(kPlaceholderResource)));
+    // Below the placeholder's pictogram, inside its dashed border.
+    m_previewReason = makeLabel(m_ImgPrev, "previewReason", QRect(12, 134, 232, 50), "", kBrowsePoints, kReasonColour,
+        Qt::AlignHCenter | Qt::AlignTop);
+    m_previewReason->setWordWrap(true);
+    showPreview(m_placeholder, previewedFile({}));
     m_LblImageFile
         = makeLabel(m_jcFrames2, "LblImageFile", QRect(15, 240, 243, 16), kImageFileText, kControlPoints, kDarkText);
     m_TxtArchivo = new QLineEdit(m_jcFrames2);
@@ -298,6 +306,7 @@ void Main::buildControls()
 
     connect(m_CmdExaminar, &QPushButton::clicked, this, &Main::CmdExaminar_Click);
     connect(m_CmdAceptar, &QPushButton::clicked, this, &Main::CmdAceptar_Click);
+    connect(m_TxtArchivo, &QLineEdit::editingFinished, this, &Main::previewTypedPath);
 }
 
 void Main::setDialogFolder(const std::filesystem::path& folder)
@@ -314,10 +323,30 @@ void Main::paintEvent(QPaintEvent*)
         painter.drawPixmap(0, 0, m_background);  // from the top-left corner, clipped by the window
 }
 
-void Main::showPreview(const QImage& image)
+Main::PreviewedFile Main::previewedFile(const QString& path)
+{
+    PreviewedFile file {path};
+    const std::filesystem::path local = toLocalPath(path);
+    std::error_code error;
+    file.modified = std::filesystem::last_write_time(local, error);
+    if (error)
+        return file;
+    file.exists = true;
+    file.size = std::filesystem::file_size(local, error);
+    if (error)
+        file.size = 0;  // a folder: its time alone tells that it changed
+    return file;
+}
+
+void Main::showPreview(const QImage& image, std::optional<PreviewedFile> file, const QString& reason)
 {
     m_preview = image;
+    m_previewed = std::move(file);
     m_ImgPrev->setPixmap(QPixmap::fromImage(image));
+    m_previewReason->setText(reason);
+    // The label holds four lines; a longer reason is read whole in its tool tip.
+    m_previewReason->setToolTip(reason);
+    m_previewReason->setVisible(!reason.isEmpty());
 }
 
 void Main::CmdExaminar_Click()
@@ -368,8 +397,29 @@ bool Main::takePicture(const QString& path)
         return false;
     }
     m_TxtArchivo->setText(path);
-    showPreview(attempt.image);
+    showPreview(attempt.image, previewedFile(path));
     return true;
+}
+
+void Main::previewTypedPath()
+{
+    const QString path = m_TxtArchivo->text();
+    PreviewedFile file = previewedFile(path);
+    if (file == m_previewed)
+        return;
+    if (path.isEmpty()) {
+        showPreview(m_placeholder, std::move(file));
+        return;
+    }
+    // Said on the preview, not in a message box: this comes at every focus loss, and a box
+    // would take the focus from wherever the user was going.
+    const PreviewAttempt attempt = previewPicture(madeCutter(), path);
+    if (attempt.noMemory)
+        showPreview(m_placeholder, std::nullopt, text(kNoMemoryText));  // may be had on a later try
+    else if (attempt.image.isNull())
+        showPreview(m_placeholder, std::move(file), QString::fromStdString(attempt.problem));
+    else
+        showPreview(attempt.image, std::move(file));
 }
 
 void Main::CmdAceptar_Click()

@@ -16,8 +16,10 @@
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 class QApplication;
@@ -83,6 +85,9 @@ public:
     QLabel* LblImageFile() const { return m_LblImageFile; }
     QLabel* Lblinfo2() const { return m_Lblinfo2; }
     QLabel* LblForo() const { return m_LblForo; }
+    // Over the lower part of the preview, shown only while the preview is the placeholder for
+    // a typed path that could not be previewed: why not.
+    QLabel* previewReason() const { return m_previewReason; }
 
     // The picture the preview shows, at the preview's size.
     QImage previewImage() const { return m_preview; }
@@ -93,8 +98,25 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The file a preview was made from, as it was then: the same path naming a file that has
+    // since changed is previewed again.
+    struct PreviewedFile {
+        QString path;
+        bool exists = false;
+        std::uintmax_t size = 0;
+        std::filesystem::file_time_type modified {};
+        bool operator==(const PreviewedFile&) const = default;
+    };
+    static PreviewedFile previewedFile(const QString& path);
+
     void buildControls();
-    void showPreview(const QImage& image);
+    // The preview shows `image`, made for `file` (none: for nothing the text box may name
+    // again, so the next finished edit previews afresh); `reason` is said over it, or the
+    // reason label hides when it is empty.
+    void showPreview(const QImage& image, std::optional<PreviewedFile> file, const QString& reason = {});
+    // When editing the path ends: the preview follows the text box, so that it never shows
+    // a picture other than the one the box names.
+    void previewTypedPath();
     // The cutter, made at its first use; null when memory runs out. cutter() tells the user
     // so, madeCutter() does not.
     LogoCutter* madeCutter() noexcept;
@@ -111,7 +133,11 @@ private:
     // The host's ambient properties of each frame control; the frames borrow them.
     std::array<std::unique_ptr<FixedAmbient>, 3> m_ambients;
     QPixmap m_background;
+    QImage m_placeholder;
     QImage m_preview;
+    // What the preview was last made for; the text box's editingFinished comes at every
+    // focus loss and Enter, and a picture is decoded again only when this differs.
+    std::optional<PreviewedFile> m_previewed;
 
     jcFrames* m_jcfSeason = nullptr;
     std::array<QRadioButton*, kSeasonCount> m_OptVersion {};
@@ -127,6 +153,7 @@ private:
     QLabel* m_LblImageFile = nullptr;
     QLabel* m_Lblinfo2 = nullptr;
     QLabel* m_LblForo = nullptr;
+    QLabel* m_previewReason = nullptr;
 };
 
 }  // namespace tav

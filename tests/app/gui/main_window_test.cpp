@@ -1,8 +1,11 @@
 // The main window with a scripted user: its start state, the make and browse buttons, the
-// whole job run from the window, the "Info" refusal, drag and drop, the wait cursor, and the
-// program's --screenshot.
+// whole job run from the window, the "Info" refusal, the preview of a typed path, drag and
+// drop, the wait cursor, and the program's --screenshot.
 #include "../app_test_support.h"
 #include "app/gui/main_window.h"
+#include "app/gui/picture_preview.h"
+#include "app/gui/qt_user_interface.h"
+#include "app/logo_cutter.h"
 #include "controls/jc_frames.h"
 #include "gui_test_support.h"
 #include "tests/support/fixed_texts.h"
@@ -14,14 +17,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <set>
 
@@ -76,6 +83,22 @@ fs::path madeFolder(const fs::path& path)
     return path;
 }
 
+fs::path madeTextFile(const fs::path& path)
+{
+    std::ofstream(path) << "not a picture";
+    return path;
+}
+
+// Replaces the file's bytes by as many that are no picture, and puts its time back: to a look
+// at its size and time, the file is as it was.
+void spoilUnseen(const fs::path& path)
+{
+    const auto size = fs::file_size(path);
+    const auto time = fs::last_write_time(path);
+    std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+    fs::last_write_time(path, time);
+}
+
 class MainWindowTest : public ::testing::Test {
 protected:
     TempDir dir;
@@ -88,12 +111,7 @@ protected:
     {
         return test::writeBmp(dir, name, width, height, [=](int x, int y) { return quarters(x, y, width, height); });
     }
-    fs::path textFile(const std::string& name)
-    {
-        const fs::path path = dir / name;
-        std::ofstream(path) << "not a picture";
-        return path;
-    }
+    fs::path textFile(const std::string& name) { return madeTextFile(dir / name); }
     void browseTo(const fs::path& path)
     {
         user.fileAnswer = path.string();
@@ -115,7 +133,41 @@ protected:
         const QPoint origin = window.ImgPrev()->mapTo(&window, QPoint(0, 0));
         return window.grab(QRect(origin, QSize(256, 195))).toImage().convertToFormat(QImage::Format_RGB32);
     }
+    // `image` with the reason's area blacked out, where one is shown.
+    QImage aroundTheReason(QImage image)
+    {
+        if (window.previewReason()->isVisibleTo(&window))
+            QPainter(&image).fillRect(window.previewReason()->geometry(), Qt::black);
+        return image;
+    }
+    // What a user does at the keyboard: everything in the box replaced by `typed`, then Enter.
+    void typeAndEnter(const QString& typed)
+    {
+        QLineEdit* box = window.TxtArchivo();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        if (typed.isEmpty())
+            QTest::keyClick(box, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(box, typed);
+        ASSERT_EQ(box->text(), typed);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    void typeAndEnter(const fs::path& path) { typeAndEnter(QString::fromStdString(path.string())); }
 };
+
+QImage rgb32(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
+QImage placeholder() { return rgb32(QImage(QStringLiteral(":/tavrenix/placeholder.png"))); }
+
+// The preview of the picture at `path` as a window that was never used makes it, or none.
+std::optional<QImage> freshPreviewOf(const fs::path& path)
+{
+    LogoCutter cutter;
+    try {
+        return rgb32(previewOf(cutter, path));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
 
 // Position, parent, text, font and tool tip of every control.
 struct ControlRow {
@@ -263,13 +315,13 @@ void PrintTo(const RunRow& row, std::ostream* out)
 
 class WholeJobTest : public MainWindowTest, public ::testing::WithParamInterface<RunRow> { };
 
-// A path typed by hand (no preview) runs the whole job into the chosen place, under the wait
-// cursor, and says "Done"; no intermediate JPEG is left behind.
+// A path typed by hand runs the whole job into the chosen place, under the wait cursor, and
+// says "Done"; no intermediate JPEG is left behind.
 TEST_P(WholeJobTest, TypedPathRunsTheWholeJob)
 {
     const auto [season, type] = GetParam();
     const fs::path source = picture("typed.bmp");
-    window.TxtArchivo()->setText(QString::fromStdString(source.string()));
+    typeAndEnter(source);
     window.OptVersion(season)->setChecked(true);
     window.OptType(int(type))->setChecked(true);
     user.fileAnswer = (outFolder / "IntroLogo.ozj").string();
@@ -310,9 +362,9 @@ TEST_P(WholeJobTest, TypedPathRunsTheWholeJob)
     for (int cursor : user.cursors)
         EXPECT_EQ(cursor, int(Qt::WaitCursor));
     EXPECT_EQ(test::overrideCursorShape(), -1);
-    // Typing is not browsing: the preview still shows the placeholder.
-    EXPECT_EQ(window.previewImage().convertToFormat(QImage::Format_RGB32),
-        QImage(QStringLiteral(":/tavrenix/placeholder.png")).convertToFormat(QImage::Format_RGB32));
+    // The preview is the typed picture's, and the run on the same cutter has not changed it.
+    EXPECT_EQ(rgb32(window.previewImage()), freshPreviewOf(source));
+    expectQuarters(shownPreview(), "typed");
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, WholeJobTest,
@@ -401,6 +453,157 @@ TEST_F(MainWindowTest, CancelledOrUnreadableChoiceKeepsThePreviousOne)
     EXPECT_EQ(window.previewImage(), before);
     expectQuarters(shownPreview(), "still shown");
     EXPECT_EQ(test::overrideCursorShape(), -1);
+}
+
+// A path typed after a browsed picture replaces its preview when editing ends: by the typed
+// picture, or by the placeholder and the reason, said over it rather than in a message box.
+struct TypedRow {
+    const char* name;
+    std::function<fs::path(const TempDir& folder)> path;
+    bool readable;
+};
+
+void PrintTo(const TypedRow& row, std::ostream* out) { *out << row.name; }
+
+class TypedPathTest : public MainWindowTest, public ::testing::WithParamInterface<TypedRow> { };
+
+TEST_P(TypedPathTest, FinishedEditShowsThePreviewOfWhatTheBoxNames)
+{
+    browseTo(picture("browsed.bmp"));
+    const fs::path typed = GetParam().path(dir);
+    typeAndEnter(typed);
+
+    EXPECT_EQ(window.TxtArchivo()->text().toStdString(), typed.string());
+    EXPECT_TRUE(user.messages.empty());
+    EXPECT_EQ(test::overrideCursorShape(), -1);
+    QLabel* reason = window.previewReason();
+    if (GetParam().readable) {
+        const std::optional<QImage> expected = freshPreviewOf(typed);
+        ASSERT_TRUE(expected);
+        EXPECT_EQ(rgb32(window.previewImage()), *expected);
+        EXPECT_EQ(shownPreview(), *expected);
+        EXPECT_TRUE(reason->isHidden());
+        return;
+    }
+    EXPECT_EQ(rgb32(window.previewImage()), placeholder());
+    if (typed.empty()) {
+        // An empty box is the start state again, nothing wrong with it.
+        EXPECT_TRUE(reason->isHidden());
+        EXPECT_EQ(shownPreview(), placeholder());
+        return;
+    }
+    ASSERT_TRUE(reason->isVisibleTo(&window));
+    const QString named = QString::fromStdString(typed.filename().string());
+    EXPECT_TRUE(reason->text().contains(named)) << reason->text().toStdString();
+    EXPECT_EQ(reason->toolTip(), reason->text());
+    // The reason is drawn over the placeholder, and over nothing else of it.
+    const QRect area = reason->geometry();
+    ASSERT_TRUE(QRect(0, 0, 256, 195).contains(area));
+    const QImage shown = shownPreview();
+    const QImage bare = placeholder();
+    int changed = 0;
+    for (int y = 0; y < 195; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const bool differs = shown.pixel(x, y) != bare.pixel(x, y);
+            if (!area.contains(x, y)) {
+                ASSERT_FALSE(differs) << x << "," << y;
+            }
+            changed += differs;
+        }
+    EXPECT_GT(changed, 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, TypedPathTest,
+    ::testing::Values(
+        TypedRow {"AnotherPicture",
+            [](const TempDir& folder) {
+                return test::writeBmp(folder, "typed.bmp", 90, 300, [](int x, int) { return x < 30 ? kGreen : kBlue; });
+            },
+            true},
+        TypedRow {"MissingFile", [](const TempDir& folder) { return folder / "missing.jpg"; }, false},
+        TypedRow {"NotAPicture", [](const TempDir& folder) { return madeTextFile(folder / "notes.jpg"); }, false},
+        TypedRow {"Folder", [](const TempDir& folder) { return madeFolder(folder / "folder.jpg"); }, false},
+        TypedRow {"EmptyBox", [](const TempDir&) { return fs::path(); }, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Leaving the box with Tab, as a user does, finishes the edit too.
+TEST_F(MainWindowTest, LeavingTheBoxPreviewsWhatWasTyped)
+{
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const fs::path source = picture("tabbed.bmp");
+    window.TxtArchivo()->setFocus();
+    QTest::keyClicks(window.TxtArchivo(), QString::fromStdString(source.string()));
+    EXPECT_EQ(rgb32(window.previewImage()), placeholder());  // not while typing
+    QTest::keyClick(window.TxtArchivo(), Qt::Key_Tab);
+    EXPECT_FALSE(window.TxtArchivo()->hasFocus());
+    expectQuarters(window.previewImage(), "tabbed");
+}
+
+// editingFinished comes at every Enter and focus loss; the picture is decoded again only when
+// the path or the file changed. A file changed behind the window's back with its size and time
+// kept tells the two apart: decoding it again would show the placeholder.
+TEST_F(MainWindowTest, SamePathIsDecodedAgainOnlyWhenTheFileChanged)
+{
+    const fs::path typed = picture("typed.bmp");
+    const auto typedAgain = [&] {
+        QTest::keyClick(window.TxtArchivo(), Qt::Key_Return);
+        return rgb32(window.previewImage());
+    };
+
+    typeAndEnter(typed);
+    expectQuarters(window.previewImage(), "typed");
+    spoilUnseen(typed);
+    expectQuarters(typedAgain(), "typed, Enter again");
+    fs::last_write_time(typed, fs::last_write_time(typed) + std::chrono::seconds(1));
+    EXPECT_EQ(typedAgain(), placeholder());
+    EXPECT_TRUE(window.previewReason()->isVisibleTo(&window));
+
+    // A browsed picture is remembered as one typed.
+    const fs::path browsed = picture("browsed.bmp");
+    browseTo(browsed);
+    const QImage shown = rgb32(window.previewImage());
+    spoilUnseen(browsed);
+    EXPECT_EQ(typedAgain(), shown);
+
+    // A missing file that turns up is previewed at the next Enter.
+    const fs::path later = dir / "later.bmp";
+    typeAndEnter(later);
+    EXPECT_EQ(rgb32(window.previewImage()), placeholder());
+    picture("later.bmp");
+    expectQuarters(typedAgain(), "turned up");
+    EXPECT_TRUE(window.previewReason()->isHidden());
+    EXPECT_TRUE(user.messages.empty());
+}
+
+// Whatever mix of browsing and typing, once an edit is over the preview is the picture the box
+// names, or the placeholder when it names none. A failed browse changes neither.
+TEST_F(MainWindowTest, PreviewNeverShowsAPictureOtherThanTheBoxNames)
+{
+    const fs::path first = picture("first.bmp");
+    const fs::path second
+        = test::writeBmp(dir, "second.bmp", 50, 50, [](int x, int y) { return (x + y) % 2 ? kRed : kWhite; });
+    const fs::path broken = textFile("broken.jpg");
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"browse the first", [&] { browseTo(first); }},
+        {"type the second", [&] { typeAndEnter(second); }},
+        {"browse a broken file", [&] { browseTo(broken); }},
+        {"type a broken file", [&] { typeAndEnter(broken); }},
+        {"browse the first again", [&] { browseTo(first); }},
+        {"type the first", [&] { typeAndEnter(first); }},
+        {"clear the box", [&] { typeAndEnter(QString()); }},
+        {"browse the second", [&] { browseTo(second); }},
+    };
+    for (const auto& [name, step] : steps) {
+        SCOPED_TRACE(name);
+        step();
+        const fs::path named = toLocalPath(window.TxtArchivo()->text());
+        EXPECT_EQ(rgb32(window.previewImage()), freshPreviewOf(named).value_or(placeholder()));
+        EXPECT_EQ(aroundTheReason(shownPreview()), aroundTheReason(rgb32(window.previewImage())));
+    }
+    EXPECT_EQ(window.TxtArchivo()->text().toStdString(), second.string());
+    EXPECT_EQ(user.messages.size(), 1u);  // the broken file browsed for, only
 }
 
 // A drop is the browse button's choice without the dialog; anything but one local file is
