@@ -8,10 +8,10 @@ cd "$(dirname "$0")"
 PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   libjpeg62-turbo-dev libturbojpeg0-dev libjpeg-turbo-progs
-  libgif-dev libpng-dev
+  libgif-dev libpng-dev libwebp-dev libtiff-dev liblcms2-dev
   qt6-base-dev fonts-liberation2
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev e2fsprogs util-linux
+  clang libclang-rt-14-dev e2fsprogs util-linux dpkg-dev
 )
 
 # Only ./dev.sh bench needs these: the peers it is compared with (libjpeg-turbo's cjpeg and djpeg
@@ -77,10 +77,17 @@ windows() {
   echo "windows: build/windows/app/cli/tavrenix-cli.exe and $archive"
 }
 
+# static_lcms2: the Little CMS archive of the statically linked programs (deps/lcms2.sh).
+static_lcms2() {
+  deb_src
+  deps/lcms2.sh gcc gcc-ar build/linux-deps/prefix
+}
+
 # build PRESET [TARGET...]
 build() {
   local preset=$1
   shift
+  [ "$preset" = windows ] || static_lcms2
   cmake --preset "$preset" >/dev/null
   local targets=()
   [ $# -gt 0 ] && targets=(--target "$@")

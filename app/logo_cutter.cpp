@@ -97,6 +97,7 @@ void LogoCutter::scaleOnto(MemorySurface& target, const fs::path& path)
     // Opened once: the header and the pixels are read from the same file, even if another
     // takes its name meanwhile. The header's errors (a missing file above all) reach the caller
     // as they are, with the file named.
+    m_warnings.clear();
     std::optional<InputFile> file;
     try {
         file.emplace(path);
@@ -108,7 +109,8 @@ void LogoCutter::scaleOnto(MemorySurface& target, const fs::path& path)
     // The whole decoded picture is the source rectangle, whatever the header said (see the top
     // of this file). Rows are decoded as the stretch needs them and dropped after it.
     const std::unique_ptr<PictureReader> reader =
-        PictureReader::open(std::move(*file), target.width(), target.height(), m_jpegScaling);
+        PictureReader::open(std::move(*file), target.width(), target.height(), m_jpegScaling, m_pictureOptions);
+    m_warnings = reader->warnings();
     // The surface keeps the platform's halftone mode, as the stretch it stands for sets it.
     if (!SetStretchBltMode(target.hdc(), HALFTONE) || !StretchPicture(*reader, target.bitmap()))
         cutFailed(path, kCannotScale);

@@ -16,6 +16,7 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace tav {
@@ -60,6 +61,12 @@ public:
     // which changes the result slightly (more than 40 dB PSNR against full decoding).
     void setJpegScaling(JpegScaling scaling) { m_jpegScaling = scaling; }
 
+    // How the picture is shown before it is scaled: turned upright by its orientation tag and
+    // composed onto white by default (platform/picture_decoders.h).
+    void setPictureOptions(const PictureOptions& options) { m_pictureOptions = options; }
+    // What the last cut passed over in the picture (a damaged colour profile, say).
+    const std::vector<std::string>& warnings() const { return m_warnings; }
+
 private:
     struct SeasonSurfaces {
         std::unique_ptr<MemorySurface> fullImage;
@@ -77,6 +84,8 @@ private:
 
     clsImage m_imageInfo;
     JpegScaling m_jpegScaling = JpegScaling::Reduced;
+    PictureOptions m_pictureOptions;
+    std::vector<std::string> m_warnings;
     mutable std::unique_ptr<MemorySurface> m_logo;
     mutable std::array<SeasonSurfaces, kSeasonCount> m_seasons;
 };

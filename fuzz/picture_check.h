@@ -28,7 +28,7 @@ inline void checkBitmap(const DIBSection* bitmap)
 template <typename Decoder> void decodeOnce(Decoder decode, const std::uint8_t* data, std::size_t size)
 {
     try {
-        const std::unique_ptr<DIBSection> bitmap = decode(std::span<const std::uint8_t>(data, size));
+        const std::unique_ptr<DIBSection> bitmap = decode(std::span<const std::uint8_t>(data, size), PictureOptions{}).bitmap;
         checkBitmap(bitmap.get());
     } catch (const RunTimeError& e) {
         FUZZ_CHECK(e.number() == kErrInvalidPicture);

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::unique_ptr<tav::DIBSection> bitmap;
     try {
-        bitmap = tav::decodeJpeg(std::span<const std::uint8_t>(data, size));
+        bitmap = tav::decodeJpeg(std::span<const std::uint8_t>(data, size)).bitmap;
     } catch (const tav::RunTimeError& e) {
         FUZZ_CHECK(e.number() == tav::kErrInvalidPicture);
         FUZZ_CHECK(rows.skipped || !rows.error.empty());

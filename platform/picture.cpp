@@ -1,15 +1,16 @@
 // Picture objects: loading a picture file into a bitmap, and saving a bitmap as a BMP file.
 //
 // LoadPicture reads the whole file, recognises the format by its signature (never by the
-// file name) and hands the bytes to the format's decoder. SavePicture writes the simplest
-// bitmap file every reader understands: BITMAPFILEHEADER, BITMAPINFOHEADER, bottom-up rows of
-// 24-bit BI_RGB pixels padded to 4 bytes; indexed and 16-bit bitmaps are widened through
-// their colour table or channel expansion on the way.
+// file name), hands the bytes to the format's decoder and turns the result upright.
+// SavePicture writes the simplest bitmap file every reader understands: BITMAPFILEHEADER,
+// BITMAPINFOHEADER, bottom-up rows of 24-bit BI_RGB pixels padded to 4 bytes; indexed and
+// 16-bit bitmaps are widened through their colour table or channel expansion on the way.
 #include "picture.h"
 #include "program_environment.h"
 
 #include "dib.h"
 #include "file_access.h"
+#include "orientation.h"
 #include "picture_decoders.h"
 #include "pixel_rows.h"
 #include "run_time_error.h"
@@ -28,20 +29,8 @@ namespace {
 constexpr std::uint64_t kMaxPictureFileBytes = std::numeric_limits<std::int32_t>::max();
 
 constexpr std::uint8_t kBmpSignature[] = {'B', 'M'};
-constexpr std::uint8_t kGif87Signature[] = {'G', 'I', 'F', '8', '7', 'a'};
-constexpr std::uint8_t kGif89Signature[] = {'G', 'I', 'F', '8', '9', 'a'};
-constexpr std::uint8_t kJpegSignature[] = {0xFF, 0xD8, 0xFF};
-constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-static_assert(sizeof(kPngSignature) <= kPictureSignatureBytes && sizeof(kGif87Signature) <= kPictureSignatureBytes);
-
 constexpr std::uint32_t kFileHeaderSize = 14;
 constexpr std::uint32_t kInfoHeaderSize = 40;
-
-template <std::size_t N>
-bool startsWith(std::span<const std::uint8_t> head, const std::uint8_t (&signature)[N])
-{
-    return head.size() >= N && std::memcmp(head.data(), signature, N) == 0;
-}
 
 std::string pathText(const std::filesystem::path& path) { return utf8(path); }
 
@@ -103,28 +92,29 @@ std::vector<std::uint8_t> bmpFile(const DIBSection& bitmap)
     return file;
 }
 
+// The refusal of a file in no format the decoders read, naming the format when it is a known one.
+[[noreturn]] void refuseUnreadablePicture(const std::filesystem::path& path, std::span<const std::uint8_t> head)
+{
+    if (const char* format = foreignPictureFormat(head))
+        throw RunTimeError(kErrInvalidPicture,
+            pathText(path) + " is " + format + "; Tavrenix reads " + kReadablePictureFormats);
+    fileError(kErrInvalidPicture,
+        (std::string("not a picture Tavrenix reads (") + kReadablePictureFormats + ")").c_str(), path);
+}
+
 }  // namespace
 
-Picture::Picture(std::unique_ptr<DIBSection> bitmap) : m_bitmap(std::move(bitmap)) {}
+Picture::Picture(std::unique_ptr<DIBSection> bitmap, std::vector<std::string> warnings)
+    : m_bitmap(std::move(bitmap))
+    , m_warnings(std::move(warnings))
+{
+}
 
 Picture::~Picture() = default;
 
 int Picture::width() const { return m_bitmap ? m_bitmap->width() : 0; }
 
 int Picture::height() const { return m_bitmap ? m_bitmap->height() : 0; }
-
-PictureFormat sniffPictureFormat(std::span<const std::uint8_t> head)
-{
-    if (startsWith(head, kBmpSignature))
-        return PictureFormat::Bmp;
-    if (startsWith(head, kGif87Signature) || startsWith(head, kGif89Signature))
-        return PictureFormat::Gif;
-    if (startsWith(head, kJpegSignature))
-        return PictureFormat::Jpeg;
-    if (startsWith(head, kPngSignature))
-        return PictureFormat::Png;
-    return PictureFormat::Unknown;
-}
 
 void checkPictureSize(std::int64_t width, std::int64_t height)
 {
@@ -140,32 +130,43 @@ void checkPictureSize(std::int64_t width, std::int64_t height)
 
 void invalidPicture(const char* problem) { throw RunTimeError(kErrInvalidPicture, problem); }
 
-std::unique_ptr<Picture> LoadPicture(const std::filesystem::path& path) { return LoadPicture(openNamed(path)); }
+std::unique_ptr<Picture> LoadPicture(const std::filesystem::path& path, const PictureOptions& options)
+{
+    return LoadPicture(openNamed(path), options);
+}
 
-std::unique_ptr<Picture> LoadPicture(const InputFile& file)
+std::unique_ptr<Picture> LoadPicture(const InputFile& file, const PictureOptions& options)
 {
     const std::filesystem::path& path = file.path();
-    std::unique_ptr<DIBSection> bitmap;
+    DecodedPicture decoded;
+    std::vector<std::uint8_t> bytes;
+    bool unreadable = false;  // in no format the decoders read
     try {
-        const std::vector<std::uint8_t> bytes =
-            file.readRest(0, kMaxPictureFileBytes, kErrInvalidPicture, "file too large for a picture");
+        bytes = file.readRest(0, kMaxPictureFileBytes, kErrInvalidPicture, "file too large for a picture");
         if (bytes.empty())
             invalidPicture("empty file");
         switch (sniffPictureFormat(bytes)) {
-        case PictureFormat::Bmp: bitmap = decodeBmp(bytes); break;
-        case PictureFormat::Gif: bitmap = decodeGif(bytes); break;
-        case PictureFormat::Jpeg: bitmap = decodeJpeg(bytes); break;
-        case PictureFormat::Png: bitmap = decodePng(bytes); break;
-        case PictureFormat::Unknown: invalidPicture("not a BMP, GIF, JPEG or PNG file");
+        case PictureFormat::Bmp: decoded = decodeBmp(bytes, options); break;
+        case PictureFormat::Gif: decoded = decodeGif(bytes, options); break;
+        case PictureFormat::Jpeg: decoded = decodeJpeg(bytes, options); break;
+        case PictureFormat::Png: decoded = decodePng(bytes, options); break;
+        case PictureFormat::Unknown: unreadable = true; break;
+        }
+        if (decoded.bitmap && decoded.bitmap->bitCount() == 24 && options.applyOrientation && decoded.orientation != 1) {
+            decoded.bitmap = orientUpright(*decoded.bitmap, decoded.orientation);
+            if (!decoded.bitmap)
+                invalidPicture("not enough memory to turn the picture upright");
         }
     } catch (const RunTimeError& e) {
         fileError(e.number(), e.what(), path);
     } catch (const std::bad_alloc&) {
         fileError(kErrInvalidPicture, "not enough memory to decode the picture", path);
     }
-    if (!bitmap)
+    if (unreadable)
+        refuseUnreadablePicture(path, bytes);
+    if (!decoded.bitmap)
         fileError(kErrInvalidPicture, "the decoder produced no picture", path);
-    return std::make_unique<Picture>(std::move(bitmap));
+    return std::make_unique<Picture>(std::move(decoded.bitmap), std::move(decoded.warnings));
 }
 
 void SavePicture(const DIBSection& bitmap, const std::filesystem::path& path)

@@ -11,7 +11,10 @@
 // What comes out: BI_RGB bitmaps keep their depth and colour table; RLE8 gives 8 bits and
 // RLE4 4 bits (pixels the stream skips stay at index 0); BI_BITFIELDS gives 16 bits for the
 // 5-5-5 masks, 32 bits for the 8-8-8 masks in BGRX order, else 24 bits, each channel widened
-// by repeating its top bits (as 5-bit channels are widened everywhere else here).
+// by repeating its top bits (as 5-bit channels are widened everywhere else here). A header
+// with an alpha mask (56-byte, V4 and V5) whose mask is not zero makes a 16- or 32-bit bitmap
+// transparent: it gives 24 bits, composed onto the background (transparency.h). Without an
+// alpha mask, the fourth byte of a 32-bit pixel is unused, as the platform treats it.
 //
 // Every size and offset is checked against the file before it is used: a truncated pixel
 // array or a run-length stream that leaves the bitmap is refused, never read past or patched.
@@ -19,6 +22,7 @@
 
 #include "picture.h"
 #include "run_time_error.h"
+#include "transparency.h"
 
 #include <algorithm>
 #include <bit>
@@ -53,6 +57,7 @@ struct BmpLayout {
     std::uint32_t compression = BI_RGB;
     std::uint32_t sizeImage = 0;
     std::uint32_t masks[3] = {};  // red, green, blue for BI_BITFIELDS
+    std::uint32_t alphaMask = 0;  // 0: no transparency
     int colorCount = 0;           // entries to read from the colour table
     RGBQUAD colors[256] = {};
     std::size_t pixelOffset = 0;
@@ -153,6 +158,8 @@ BmpLayout parseHeaders(std::span<const std::uint8_t> data)
             for (int i = 0; i < 3; ++i)
                 layout.masks[i] = le32(masks + 4 * i);
         }
+        if (headerSize >= kInfoAlphaMasksHeaderSize)
+            layout.alphaMask = le32(h + 52);
     }
 
     if (planes != 1)
@@ -186,11 +193,26 @@ BmpLayout parseHeaders(std::span<const std::uint8_t> data)
                 invalidBmp("bit-field masks are empty, overlapping, split or wider than the pixel");
             seen |= mask;
         }
+        if (layout.alphaMask != 0 && (layout.alphaMask > range || !contiguous(layout.alphaMask) || (layout.alphaMask & seen) != 0))
+            invalidBmp("the alpha mask overlaps the colour masks, is split or is wider than the pixel");
         break;
     }
     case kBiJpeg:
     case kBiPng: invalidBmp("bitmaps holding JPEG or PNG data are not supported");
     default: invalidBmp("unknown compression " + std::to_string(layout.compression));
+    }
+    // Uncompressed pixels have their fixed layout: an alpha mask counts only for 32 bits, as the
+    // fourth byte.
+    if (layout.compression == BI_RGB) {
+        if (layout.bitCount == 32 && layout.alphaMask == 0xFF000000) {
+            layout.masks[0] = 0x00FF0000;
+            layout.masks[1] = 0x0000FF00;
+            layout.masks[2] = 0x000000FF;
+        } else {
+            layout.alphaMask = 0;
+        }
+    } else if (layout.compression != BI_BITFIELDS) {
+        layout.alphaMask = 0;
     }
     if (layout.topDown && (layout.compression == BI_RLE8 || layout.compression == BI_RLE4))
         invalidBmp("a run-length encoded bitmap cannot be stored top-down");
@@ -269,22 +291,36 @@ void copyRows(const std::uint8_t* pixels, std::int64_t stride, const BmpLayout& 
     }
 }
 
-// Bit-field pixels widened to 24 bits.
+// Bit-field pixels widened to 24 bits, composed onto the background when there is an alpha mask.
 template <int Bytes>
-void convertBitFields(const std::uint8_t* pixels, std::int64_t stride, const BmpLayout& layout, DIBSection& out)
+void convertBitFields(
+    const std::uint8_t* pixels, std::int64_t stride, const BmpLayout& layout, COLORREF background, DIBSection& out)
 {
     const Channel red = makeChannel(layout.masks[0]);
     const Channel green = makeChannel(layout.masks[1]);
     const Channel blue = makeChannel(layout.masks[2]);
+    const bool transparent = layout.alphaMask != 0;
+    const Channel alpha = transparent ? makeChannel(layout.alphaMask) : Channel{};
+    const BgrPixel bg = bgrOf(background);
     const int width = int(layout.width);
     for (std::int64_t r = 0; r < layout.height; ++r) {
         const std::uint8_t* src = pixels + r * stride;
         std::uint8_t* dst = out.row(pictureRow(layout, r));
         for (int x = 0; x < width; ++x, src += Bytes, dst += 3) {
             const std::uint32_t v = Bytes == 2 ? le16(src) : le32(src);
-            dst[0] = blue.widen[(v >> blue.shift) & blue.mask];
-            dst[1] = green.widen[(v >> green.shift) & green.mask];
-            dst[2] = red.widen[(v >> red.shift) & red.mask];
+            const std::uint8_t b = blue.widen[(v >> blue.shift) & blue.mask];
+            const std::uint8_t g = green.widen[(v >> green.shift) & green.mask];
+            const std::uint8_t rd = red.widen[(v >> red.shift) & red.mask];
+            if (transparent) {
+                const unsigned a = alpha.widen[(v >> alpha.shift) & alpha.mask];
+                dst[0] = composeChannel(b, a, bg.b);
+                dst[1] = composeChannel(g, a, bg.g);
+                dst[2] = composeChannel(rd, a, bg.r);
+            } else {
+                dst[0] = b;
+                dst[1] = g;
+                dst[2] = rd;
+            }
         }
     }
 }
@@ -364,25 +400,9 @@ void decodeRle(std::span<const std::uint8_t> stream, const BmpLayout& layout, DI
 
 }  // namespace
 
-std::optional<BmpRows24> plainBmpRows24(std::span<const std::uint8_t> head, std::uint64_t fileSize)
-{
-    if (head.size() < kFileHeaderSize + 4 || fileSize < head.size() || le32(&head[10]) > head.size())
-        return std::nullopt;
-    try {
-        const BmpLayout layout = parseHeaders(head);
-        if (layout.compression != BI_RGB || layout.bitCount != 24)
-            return std::nullopt;
-        const std::int64_t stride = DibStride(layout.width, 24);
-        if (stride < 0 || fileSize - layout.pixelOffset < std::uint64_t(stride) * std::uint64_t(layout.height))
-            return std::nullopt;
-        return BmpRows24{int(layout.width), int(layout.height), layout.topDown, layout.pixelOffset,
-            std::uint64_t(stride)};
-    } catch (const RunTimeError&) {
-        return std::nullopt;
-    }
-}
+namespace {
 
-std::unique_ptr<DIBSection> decodeBmp(std::span<const std::uint8_t> data)
+std::unique_ptr<DIBSection> decodeBmpPixels(std::span<const std::uint8_t> data, COLORREF background)
 {
     const BmpLayout layout = parseHeaders(data);
 
@@ -405,23 +425,48 @@ std::unique_ptr<DIBSection> decodeBmp(std::span<const std::uint8_t> data)
 
     const std::int64_t stride = DibStride(layout.width, layout.bitCount);
     const std::uint8_t* pixels = pixelArray(data, layout, stride);
-    if (layout.compression == BI_BITFIELDS) {
+    if (layout.compression == BI_BITFIELDS || layout.alphaMask != 0) {
         const bool plain555 = layout.bitCount == 16 && layout.masks[0] == 0x7C00 && layout.masks[1] == 0x03E0 &&
             layout.masks[2] == 0x001F;
         const bool plainBgrx = layout.bitCount == 32 && layout.masks[0] == 0xFF0000 && layout.masks[1] == 0x00FF00 &&
             layout.masks[2] == 0x0000FF;
-        if (!plain555 && !plainBgrx) {
+        if ((!plain555 && !plainBgrx) || layout.alphaMask != 0) {
             auto bitmap = makeBitmap(layout, 24);
             if (layout.bitCount == 16)
-                convertBitFields<2>(pixels, stride, layout, *bitmap);
+                convertBitFields<2>(pixels, stride, layout, background, *bitmap);
             else
-                convertBitFields<4>(pixels, stride, layout, *bitmap);
+                convertBitFields<4>(pixels, stride, layout, background, *bitmap);
             return bitmap;
         }
     }
     auto bitmap = makeBitmap(layout, layout.bitCount);
     copyRows(pixels, stride, layout, *bitmap);
     return bitmap;
+}
+
+}  // namespace
+
+std::optional<BmpRows24> plainBmpRows24(std::span<const std::uint8_t> head, std::uint64_t fileSize)
+{
+    if (head.size() < kFileHeaderSize + 4 || fileSize < head.size() || le32(&head[10]) > head.size())
+        return std::nullopt;
+    try {
+        const BmpLayout layout = parseHeaders(head);
+        if (layout.compression != BI_RGB || layout.bitCount != 24)
+            return std::nullopt;
+        const std::int64_t stride = DibStride(layout.width, 24);
+        if (stride < 0 || fileSize - layout.pixelOffset < std::uint64_t(stride) * std::uint64_t(layout.height))
+            return std::nullopt;
+        return BmpRows24{int(layout.width), int(layout.height), layout.topDown, layout.pixelOffset,
+            std::uint64_t(stride)};
+    } catch (const RunTimeError&) {
+        return std::nullopt;
+    }
+}
+
+DecodedPicture decodeBmp(std::span<const std::uint8_t> data, const PictureOptions& options)
+{
+    return DecodedPicture{decodeBmpPixels(data, options.background), 1, {}};
 }
 
 }  // namespace tav

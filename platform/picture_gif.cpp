@@ -1,14 +1,16 @@
 // GIF reader: the first image of a GIF file, through giflib's record-level API.
 //
-// The picture is the GIF's logical screen (its size from the screen descriptor), white, with
-// the first image drawn at its offset and clipped to the screen. Pixels of the transparent
-// index of the image's graphic control extension stay white. Interlaced images arrive in the
+// The picture is the GIF's logical screen (its size from the screen descriptor), transparent,
+// with the first image drawn at its offset and clipped to the screen. Pixels of the transparent
+// index of the image's graphic control extension stay transparent; what is transparent shows
+// the background of the options. Interlaced images arrive in the
 // four passes of GIF89a appendix E (rows 0, 8, 16 ...; 4, 12 ...; 2, 6 ...; 1, 3 ...).
 // Records after the first image are never read, so a long animation costs one frame. An
 // index past the colour table (the format leaves it undefined) shows black.
 #include "picture_decoders.h"
 
 #include "picture.h"
+#include "transparency.h"
 
 #include <gif_lib.h>
 
@@ -57,7 +59,7 @@ using GifPtr = std::unique_ptr<GifFileType, GifCloser>;
 constexpr int kInterlaceStart[] = {0, 4, 2, 1};
 constexpr int kInterlaceStep[] = {8, 8, 4, 2};
 
-// Draws the current image of `gif` onto the white screen bitmap.
+// Draws the current image of `gif` onto the screen bitmap, which shows the background.
 void drawImage(GifFileType* gif, int transparent, DIBSection& screen)
 {
     const GifImageDesc& image = gif->Image;
@@ -99,7 +101,7 @@ void drawImage(GifFileType* gif, int transparent, DIBSection& screen)
             for (int x = firstColumn; x < endColumn; ++x, out += 3) {
                 const GifPixelType index = line[std::size_t(x)];
                 if (transparentUsed && index == transparent)
-                    continue;  // the white screen shows through
+                    continue;  // the background shows through
                 std::memcpy(out, palette[index], 3);
             }
         }
@@ -108,7 +110,7 @@ void drawImage(GifFileType* gif, int transparent, DIBSection& screen)
 
 }  // namespace
 
-std::unique_ptr<DIBSection> decodeGif(std::span<const std::uint8_t> data)
+DecodedPicture decodeGif(std::span<const std::uint8_t> data, const PictureOptions& options)
 {
     MemorySource source{data, 0};
     int error = 0;
@@ -120,8 +122,12 @@ std::unique_ptr<DIBSection> decodeGif(std::span<const std::uint8_t> data)
     auto screen = DIBSection::create(makeBitmapInfo(gif->SWidth, gif->SHeight, 24));
     if (!screen)
         invalidGif("not enough memory for the picture");
-    for (int y = 0; y < screen->height(); ++y)
-        std::memset(screen->row(y), 0xFF, std::size_t(screen->width()) * 3);
+    const BgrPixel background = bgrOf(options.background);
+    for (int y = 0; y < screen->height(); ++y) {
+        std::uint8_t* p = screen->row(y);
+        for (int x = 0; x < screen->width(); ++x, p += 3)
+            std::memcpy(p, &background, 3);
+    }
 
     int transparent = NO_TRANSPARENT_COLOR;
     for (;;) {
@@ -133,7 +139,7 @@ std::unique_ptr<DIBSection> decodeGif(std::span<const std::uint8_t> data)
             if (DGifGetImageHeader(gif.get()) == GIF_ERROR)
                 giflibFailed(gif->Error);
             drawImage(gif.get(), transparent, *screen);
-            return screen;
+            return DecodedPicture{std::move(screen), 1, {}};
         case EXTENSION_RECORD_TYPE: {
             int code = 0;
             GifByteType* block = nullptr;

@@ -3,9 +3,10 @@
 // upsampling, so its output matches TurboJPEG's for the same file byte for byte.
 //
 // Four-component files are read as CMYK (libjpeg turns YCCK into CMYK) and converted here.
-// Files with an Adobe APP14 marker hold inverted CMYK, as Adobe's applications write it:
-// the stored values are 255 - C and so on, so R = stored C * stored K / 255. Without that
-// marker the values are plain, and R = (255 - C) * (255 - K) / 255. Rounded to nearest.
+// Files with an Adobe APP14 marker hold inverted CMYK, as Adobe's applications write it.
+// An ICC profile (APP2 markers, reassembled by libjpeg) converts the colours to sRGB; CMYK
+// without one is read plainly (colour_profile.h). The orientation comes from the Exif APP1
+// marker.
 //
 // libjpeg reports errors by longjmp. Each call into it sits in a small function that owns
 // the setjmp and holds no C++ object with a destructor; the failure is turned into our error
@@ -16,9 +17,12 @@
 #include "picture_decoders.h"
 #include "jpeg_row_decoder.h"
 
+#include "colour_profile.h"
+#include "orientation.h"
 #include "picture.h"
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -69,6 +73,10 @@ public:
     jpeg_decompress_struct m_cinfo;
     ErrorManager m_err;
     jpeg_progress_mgr m_progress;
+    // What the markers say about showing the picture, set after the header is read.
+    int m_orientation = 1;
+    std::unique_ptr<ColourConversion> m_conversion;
+    std::vector<std::string> m_warnings;
 };
 
 [[noreturn]] void failWith(j_common_ptr cinfo, const char* text)
@@ -133,6 +141,9 @@ void progressMonitor(j_common_ptr cinfo)
         failWith(cinfo, "too many scans");
 }
 
+constexpr int kExifMarker = JPEG_APP0 + 1;
+constexpr int kIccMarker = JPEG_APP0 + 2;
+
 bool isCmyk(J_COLOR_SPACE space) { return space == JCS_CMYK || space == JCS_YCCK; }
 
 // Reads the headers from memory and chooses the output colour space. False on failure.
@@ -148,23 +159,74 @@ bool readHeader(Session& s, const std::uint8_t* data, std::size_t size)
     s.m_progress.progress_monitor = progressMonitor;
     s.m_cinfo.progress = &s.m_progress;
     jpeg_mem_src(&s.m_cinfo, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&s.m_cinfo, kExifMarker, 0xFFFF);
+    jpeg_save_markers(&s.m_cinfo, kIccMarker, 0xFFFF);
     jpeg_read_header(&s.m_cinfo, TRUE);
     s.m_cinfo.out_color_space = isCmyk(s.m_cinfo.jpeg_color_space) ? JCS_CMYK : JCS_EXT_BGR;
     return true;
 }
 
-void cmykToBgr(const JSAMPLE* cmyk, std::uint8_t* row, JDIMENSION width, bool inverted)
+// The profile of the APP2 markers, reassembled; false on failure. A damaged or incomplete
+// profile gives no profile.
+bool readIccProfile(Session& s, JOCTET** profile, unsigned* length)
 {
-    for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, row += 3) {
-        const unsigned c = inverted ? cmyk[0] : 255u - cmyk[0];
-        const unsigned m = inverted ? cmyk[1] : 255u - cmyk[1];
-        const unsigned y = inverted ? cmyk[2] : 255u - cmyk[2];
-        const unsigned k = inverted ? cmyk[3] : 255u - cmyk[3];
-        // Round to nearest: v / 255 never has a fraction of exactly one half.
-        row[0] = JSAMPLE((y * k + 127) / 255);
-        row[1] = JSAMPLE((m * k + 127) / 255);
-        row[2] = JSAMPLE((c * k + 127) / 255);
+    if (setjmp(s.m_err.jump))
+        return false;
+    if (!jpeg_read_icc_profile(&s.m_cinfo, profile, length))
+        *profile = nullptr;
+    return true;
+}
+
+bool hasIccMarker(const jpeg_decompress_struct& cinfo)
+{
+    static constexpr char kIccTag[] = "ICC_PROFILE";  // with its terminating zero
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
+        if (m->marker == kIccMarker && m->data_length >= sizeof kIccTag &&
+            std::memcmp(m->data, kIccTag, sizeof kIccTag) == 0)
+            return true;
     }
+    return false;
+}
+
+// Reads the orientation and sets up the colour conversion from the saved markers.
+void readLook(Session& s)
+{
+    for (jpeg_saved_marker_ptr m = s.m_cinfo.marker_list; m; m = m->next) {
+        if (m->marker == kExifMarker) {
+            s.m_orientation = exifOrientation(std::span<const std::uint8_t>(m->data, m->data_length));
+            break;
+        }
+    }
+    JOCTET* profile = nullptr;
+    unsigned length = 0;
+    if (!readIccProfile(s, &profile, &length))
+        invalidPicture((std::string("JPEG: ") + s.m_err.message).c_str());
+    if (!profile) {
+        if (hasIccMarker(s.m_cinfo))
+            s.m_warnings.push_back("its colour profile is incomplete or damaged and was ignored");
+        return;
+    }
+    const std::vector<std::uint8_t> bytes(profile, profile + length);
+    std::free(profile);
+    const SampleLayout layout = s.m_cinfo.out_color_space != JCS_CMYK ? SampleLayout::Bgr
+        : s.m_cinfo.saw_Adobe_marker                                   ? SampleLayout::InvertedCmyk
+                                                                       : SampleLayout::Cmyk;
+    std::string warning;
+    s.m_conversion = ColourConversion::toSrgb(bytes, layout, warning);
+    if (!warning.empty())
+        s.m_warnings.push_back(warning);
+}
+
+// A decoded row of CMYK samples or BGR pixels made into the BGR pixels shown.
+void finishRow(const Session& s, const JSAMPLE* cmyk, std::uint8_t* row)
+{
+    const auto width = int(s.m_cinfo.output_width);
+    if (cmyk && s.m_conversion)
+        s.m_conversion->convert(cmyk, row, width);
+    else if (cmyk)
+        plainCmykToBgr(cmyk, row, width, s.m_cinfo.saw_Adobe_marker);
+    else if (s.m_conversion)
+        s.m_conversion->convert(row, row, width);
 }
 
 // Decodes every scan line into `out` (already of the image's size, 24 bits). False on failure.
@@ -177,18 +239,18 @@ bool readPixels(Session& s, DIBSection& out)
     if (int(cinfo->output_width) != out.width() || int(cinfo->output_height) != out.height())
         failWith(reinterpret_cast<j_common_ptr>(cinfo), "output size differs from the header");
     if (cinfo->out_color_space == JCS_CMYK) {
-        const bool inverted = cinfo->saw_Adobe_marker;
         JSAMPARRAY buffer = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
             cinfo->output_width * 4, 1);
         while (cinfo->output_scanline < cinfo->output_height) {
             std::uint8_t* row = out.row(int(cinfo->output_scanline));
             jpeg_read_scanlines(cinfo, buffer, 1);
-            cmykToBgr(buffer[0], row, cinfo->output_width, inverted);
+            finishRow(s, buffer[0], row);
         }
     } else {
         while (cinfo->output_scanline < cinfo->output_height) {
             JSAMPROW row = out.row(int(cinfo->output_scanline));
             jpeg_read_scanlines(cinfo, &row, 1);
+            finishRow(s, nullptr, row);
         }
     }
     // Reads the rest of the file up to the end-of-image marker, so what lies there is checked too.
@@ -226,10 +288,14 @@ bool readRows(Session& s, std::uint8_t* const* rows, int count, JSAMPARRAY cmykR
     while (done < count && cinfo->output_scanline < cinfo->output_height) {
         if (cmykRow) {
             jpeg_read_scanlines(cinfo, cmykRow, 1);
-            cmykToBgr(cmykRow[0], rows[done], cinfo->output_width, cinfo->saw_Adobe_marker);
+            finishRow(s, cmykRow[0], rows[done]);
             ++done;
         } else {
-            done += int(jpeg_read_scanlines(cinfo, const_cast<JSAMPARRAY>(rows + done), JDIMENSION(count - done)));
+            const int got =
+                int(jpeg_read_scanlines(cinfo, const_cast<JSAMPARRAY>(rows + done), JDIMENSION(count - done)));
+            for (int i = done; i < done + got; ++i)
+                finishRow(s, nullptr, rows[i]);
+            done += got;
         }
     }
     if (cinfo->output_scanline == cinfo->output_height)
@@ -268,7 +334,8 @@ struct JpegRowDecoder::State {
 JpegRowDecoder::JpegRowDecoder() = default;
 JpegRowDecoder::~JpegRowDecoder() = default;
 
-std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(std::vector<std::uint8_t> file, int targetWidth, int targetHeight)
+std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(
+    std::vector<std::uint8_t> file, int targetWidth, int targetHeight, bool uprightTarget)
 {
     std::unique_ptr<JpegRowDecoder> decoder(new JpegRowDecoder);
     decoder->m_state = std::make_unique<State>();
@@ -280,6 +347,11 @@ std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(std::vector<std::uint8_t> f
     decoder->m_pictureWidth = int(session.m_cinfo.image_width);
     decoder->m_pictureHeight = int(session.m_cinfo.image_height);
     checkPictureSize(decoder->m_pictureWidth, decoder->m_pictureHeight);
+    readLook(session);
+    // The stored rows of a picture that will be turned a quarter are compared with the target
+    // turned the same way.
+    if (uprightTarget && swapsAxes(session.m_orientation))
+        std::swap(targetWidth, targetHeight);
     decoder->m_denominator =
         reducedScaleDenominator(decoder->m_pictureWidth, decoder->m_pictureHeight, targetWidth, targetHeight);
     const int expectedWidth = (decoder->m_pictureWidth + decoder->m_denominator - 1) / decoder->m_denominator;
@@ -293,25 +365,33 @@ std::unique_ptr<JpegRowDecoder> JpegRowDecoder::open(std::vector<std::uint8_t> f
     return decoder;
 }
 
+int JpegRowDecoder::orientation() const { return m_state->session.m_orientation; }
+
+const std::vector<std::string>& JpegRowDecoder::warnings() const { return m_state->session.m_warnings; }
+
 void JpegRowDecoder::read(std::uint8_t* const* rows, int count)
 {
     if (!readRows(m_state->session, rows, count, m_state->cmykRow))
         invalidJpeg(m_state->session.m_err.message);
 }
 
-std::unique_ptr<DIBSection> decodeJpeg(std::span<const std::uint8_t> data)
+DecodedPicture decodeJpeg(std::span<const std::uint8_t> data, const PictureOptions&)
 {
     Session session;
     if (!readHeader(session, data.data(), data.size()))
         invalidJpeg(session.m_err.message);
     checkPictureSize(session.m_cinfo.image_width, session.m_cinfo.image_height);
-    auto bitmap = DIBSection::create(
+    readLook(session);
+    DecodedPicture decoded;
+    decoded.bitmap = DIBSection::create(
         makeBitmapInfo(int(session.m_cinfo.image_width), int(session.m_cinfo.image_height), 24));
-    if (!bitmap)
+    if (!decoded.bitmap)
         invalidJpeg("not enough memory for the picture");
-    if (!readPixels(session, *bitmap))
+    if (!readPixels(session, *decoded.bitmap))
         invalidJpeg(session.m_err.message);
-    return bitmap;
+    decoded.orientation = session.m_orientation;
+    decoded.warnings = std::move(session.m_warnings);
+    return decoded;
 }
 
 }  // namespace tav

@@ -9,6 +9,7 @@
 #include "picture.h"
 #include "picture_decoders.h"
 #include "jpeg_row_decoder.h"
+#include "orientation.h"
 #include "pixel_rows.h"
 #include "run_time_error.h"
 
@@ -34,6 +35,7 @@ public:
         : PictureReader(std::move(path), decoder->width(), decoder->height(), decoder->denominator())
         , m_decoder(std::move(decoder))
     {
+        m_warnings = m_decoder->warnings();
     }
 
 private:
@@ -86,11 +88,12 @@ private:
 // Any other picture: decoded whole by LoadPicture; 24-bit rows are handed out in place.
 class BitmapReader final : public PictureReader {
 public:
-    BitmapReader(std::filesystem::path path, std::unique_ptr<Picture> picture)
-        : PictureReader(std::move(path), picture->width(), picture->height(), 1)
+    BitmapReader(std::filesystem::path path, std::unique_ptr<Picture> picture, int denominator = 1)
+        : PictureReader(std::move(path), picture->width(), picture->height(), denominator)
         , m_picture(std::move(picture))
         , m_row(std::size_t(m_picture->width()))
     {
+        m_warnings = m_picture->warnings();
     }
 
 private:
@@ -121,6 +124,27 @@ private:
 [[noreturn]] void fileError(int number, const char* text, const std::filesystem::path& path)
 {
     throw RunTimeError(number, utf8(path) + ": " + text);
+}
+
+// A JPEG decoded whole, each band of stored rows put straight into the upright picture.
+std::unique_ptr<Picture> uprightPicture(JpegRowDecoder& decoder)
+{
+    UprightPicture upright(decoder.width(), decoder.height(), decoder.orientation());
+    if (!upright.bitmap())
+        throw RunTimeError(kErrInvalidPicture, "not enough memory to decode the picture");
+    constexpr int kBand = 16;
+    const std::size_t rowBytes = 3 * std::size_t(decoder.width());
+    std::vector<std::uint8_t> band(kBand * rowBytes);
+    std::uint8_t* rows[kBand];
+    for (int i = 0; i < kBand; ++i)
+        rows[i] = &band[std::size_t(i) * rowBytes];
+    for (int y = 0; y < decoder.height(); y += kBand) {
+        const int count = std::min(kBand, decoder.height() - y);
+        decoder.read(rows, count);
+        for (int i = 0; i < count; ++i)
+            upright.putStoredRow(y + i, rows[i]);
+    }
+    return std::make_unique<Picture>(std::move(upright.bitmap()), decoder.warnings());
 }
 
 }  // namespace
@@ -179,13 +203,14 @@ const std::uint8_t* PictureReader::row(int y)
     return &m_ring[std::size_t(y % slots) * m_rowBytes];
 }
 
-std::unique_ptr<PictureReader> PictureReader::open(
-    const std::filesystem::path& path, int targetWidth, int targetHeight, JpegScaling scaling)
+std::unique_ptr<PictureReader> PictureReader::open(const std::filesystem::path& path, int targetWidth,
+    int targetHeight, JpegScaling scaling, const PictureOptions& options)
 {
-    return open(openNamed(path), targetWidth, targetHeight, scaling);
+    return open(openNamed(path), targetWidth, targetHeight, scaling, options);
 }
 
-std::unique_ptr<PictureReader> PictureReader::open(InputFile file, int targetWidth, int targetHeight, JpegScaling scaling)
+std::unique_ptr<PictureReader> PictureReader::open(
+    InputFile file, int targetWidth, int targetHeight, JpegScaling scaling, const PictureOptions& options)
 {
     const std::filesystem::path path = file.path();
     const std::uint64_t fileSize = file.size();
@@ -205,8 +230,12 @@ std::unique_ptr<PictureReader> PictureReader::open(InputFile file, int targetWid
                 }
                 data.resize(file.readAt(0, std::span(data.data(), data.size())));
                 const bool reduced = scaling == JpegScaling::Reduced;
-                auto decoder =
-                    JpegRowDecoder::open(std::move(data), reduced ? targetWidth : 0, reduced ? targetHeight : 0);
+                auto decoder = JpegRowDecoder::open(std::move(data), reduced ? targetWidth : 0,
+                    reduced ? targetHeight : 0, options.applyOrientation);
+                if (options.applyOrientation && decoder->orientation() != 1) {
+                    const int denominator = decoder->denominator();
+                    return std::make_unique<BitmapReader>(path, uprightPicture(*decoder), denominator);
+                }
                 return std::make_unique<JpegReader>(path, std::move(decoder));
             }
             case PictureFormat::Bmp: {
@@ -223,7 +252,7 @@ std::unique_ptr<PictureReader> PictureReader::open(InputFile file, int targetWid
     } catch (const RunTimeError& e) {
         fileError(e.number(), e.what(), path);
     }
-    return std::make_unique<BitmapReader>(path, LoadPicture(file));
+    return std::make_unique<BitmapReader>(path, LoadPicture(file, options));
 }
 
 }  // namespace tav

@@ -1,20 +1,24 @@
 // A picture file read row by row, top to bottom, as 24-bit rows (blue, green, red), for work
 // that needs each row once and never the whole picture at once, such as scaling it.
 //
-// A JPEG is decoded a few rows at a time; it can be decoded at reduced scale when it is much
-// larger than the size it is wanted at. An uncompressed 24-bit BMP is read from the file row by
-// row into a few row buffers, never copied whole. Other pictures are loaded by LoadPicture and
-// their rows handed out from its bitmap. Errors are LoadPicture's, with the same numbers and
+// The rows are the picture as LoadPicture shows it (upright, sRGB, transparency composed) under
+// the same options. A JPEG is decoded a few rows at a time; it can be decoded at reduced scale
+// when it is much larger than the size it is wanted at. One that must be turned upright is
+// decoded whole (at that scale) and turned. An uncompressed 24-bit BMP is read from the file
+// row by row into a few row buffers, never copied whole. Other pictures are loaded by
+// LoadPicture and their rows handed out from its bitmap. Errors are LoadPicture's, with the same numbers and
 // messages; a damage found in the middle of a JPEG is raised by the row whose reading meets it
 // (rows are read a little ahead of the one asked for).
 #pragma once
 
 #include "dib.h"
 #include "file_access.h"
+#include "picture_decoders.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace tav {
@@ -29,13 +33,13 @@ enum class JpegScaling {
 
 class PictureReader {
 public:
-    // Opens `path`. The target size matters only for JpegScaling::Reduced. Throws RunTimeError
-    // as LoadPicture does.
+    // Opens `path`. The target size (of the upright picture) matters only for
+    // JpegScaling::Reduced. Throws RunTimeError as LoadPicture does.
     static std::unique_ptr<PictureReader> open(const std::filesystem::path& path, int targetWidth = 0,
-        int targetHeight = 0, JpegScaling scaling = JpegScaling::Full);
+        int targetHeight = 0, JpegScaling scaling = JpegScaling::Full, const PictureOptions& options = {});
     // The same for a file already open, which the reader takes over.
-    static std::unique_ptr<PictureReader> open(
-        InputFile file, int targetWidth = 0, int targetHeight = 0, JpegScaling scaling = JpegScaling::Full);
+    static std::unique_ptr<PictureReader> open(InputFile file, int targetWidth = 0, int targetHeight = 0,
+        JpegScaling scaling = JpegScaling::Full, const PictureOptions& options = {});
     virtual ~PictureReader();
     PictureReader(const PictureReader&) = delete;
     PictureReader& operator=(const PictureReader&) = delete;
@@ -48,6 +52,8 @@ public:
     // True when reading the rows again costs little more than reading the file (an uncompressed
     // BMP): a reader of several passes may then open the picture again rather than hold it.
     virtual bool rereadsCheaply() const { return false; }
+    // What was passed over while decoding (a damaged colour profile, say).
+    const std::vector<std::string>& warnings() const { return m_warnings; }
 
     // How many rows behind the furthest one asked for stay valid (at least 1). Set it before the
     // first row is asked for (error 9 otherwise).
@@ -68,6 +74,7 @@ protected:
     [[noreturn]] void fail(const char* problem, int number) const;
 
     std::filesystem::path m_path;
+    std::vector<std::string> m_warnings;
 
 private:
     int m_width;

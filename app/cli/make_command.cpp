@@ -1,5 +1,5 @@
 // tavrenix-cli make --season N (--startup-logo OUT.ozj | --loading-screen FOLDER)
-//                   [--work-dir DIR] PICTURE
+//                   [--work-dir DIR] [--keep-orientation] [--background COLOUR] PICTURE
 // The logo run of the window, driven by arguments: the destination comes from the options
 // instead of a dialog, the run's messages go to standard output (completion) and standard
 // error (refusals and failures), and it never asks a question. Prints each file it writes
@@ -8,6 +8,7 @@
 #include "platform/program_environment.h"
 
 #include "app/application_folder.h"
+#include "app/background_colour.h"
 #include "app/logo_cutter.h"
 #include "app/logo_run.h"
 #include "app/production_table.h"
@@ -32,6 +33,8 @@ struct MakeOptions {
     std::string loadingScreen;
     std::string workDir;
     std::string picture;
+    bool keepOrientation = false;
+    std::string background;
 };
 
 // The destination was chosen on the command line; the run's questions are answered from it.
@@ -98,6 +101,11 @@ void runMake(const MakeOptions& o)
         throw CommandFailed();
     }
     LogoCutter cutter;
+    PictureOptions pictureOptions;
+    pictureOptions.applyOrientation = !o.keepOrientation;
+    if (!o.background.empty())
+        pictureOptions.background = *parseBackgroundColour(o.background);  // checked with the arguments
+    cutter.setPictureOptions(pictureOptions);
     ArgumentsInterface ui(o);
     LogoRun run(ui, cutter, workDir);
     const SeasonIndex season = SeasonIndex(o.season);
@@ -110,6 +118,8 @@ void runMake(const MakeOptions& o)
         throw CommandFailed();
     }
 
+    for (const std::string& warning : cutter.warnings())
+        std::cerr << kProgramName << ": warning: " << o.picture << ": " << warning << '\n';
     for (const RunOutcome::Written& w : outcome.written)
         std::cout << utf8(w.path) << " (" << w.size << " bytes)\n";
     if (outcome.status == RunOutcome::Status::Done || outcome.status == RunOutcome::Status::Incomplete)
@@ -140,7 +150,18 @@ void addMakeCommand(CLI::App& app)
     make->add_option("--work-dir", options->workDir,
         "Folder for the intermediate files (default: the program's folder, else ~/.cache/tavrenix)")
         ->check(kNonEmptyName);
-    make->add_option("PICTURE", options->picture, "The picture: JPEG, BMP, GIF or PNG")->required()->check(kNonEmptyName);
+    make->add_flag("--keep-orientation", options->keepOrientation,
+        "Use the pixels as stored, without turning the picture upright by its orientation tag");
+    make->add_option("--background", options->background,
+           "What transparent areas show: a colour name or #RRGGBB (default: white)")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return parseBackgroundColour(text) ? std::string() : std::string("expected ") + kBackgroundColourForms;
+            },
+            "COLOUR"));
+    make->add_option("PICTURE", options->picture, std::string("The picture: ") + kReadablePictureFormats)
+        ->required()
+        ->check(kNonEmptyName);
     make->callback([options, logo, screen] {
         if (logo->count() + screen->count() != 1)
             throw CLI::ValidationError("make", "give either --startup-logo OUT.ozj or --loading-screen FOLDER");

@@ -5,6 +5,7 @@
 #include "app/production_table.h"
 #include "app_test_support.h"
 #include "cli_runner.h"
+#include "tests/platform/picture_look_support.h"
 #include "tests/support/fixed_texts.h"
 
 #include <gtest/gtest.h>
@@ -384,6 +385,126 @@ TEST_F(CliMakeTest, AnUnwritableDestinationIsNamedAndEarlierFilesStayAsTheyWere)
     for (const auto& name : namesIn(out))
         EXPECT_NE(name.front(), '.') << "temporary file left behind: " << name;
     EXPECT_TRUE(namesIn(work).empty());
+}
+
+// Pictures as viewers show them: upright by the orientation tag, in sRGB by the colour profile,
+// transparency on the chosen background.
+
+// The picture turned a quarter clockwise (as orientation 6 shows the stored picture), or
+// anticlockwise (the stored picture that orientation 6 shows upright).
+Rgb turned(const Rgb& p, bool clockwise)
+{
+    Rgb t;
+    t.width = p.height;
+    t.height = p.width;
+    for (int y = 0; y < t.height; ++y)
+        for (int x = 0; x < t.width; ++x) {
+            const int sx = clockwise ? y : p.width - 1 - y;
+            const int sy = clockwise ? p.height - 1 - x : x;
+            const std::size_t i = std::size_t(sy) * std::size_t(p.width) + std::size_t(sx);
+            t.r.push_back(p.r[i]);
+            t.g.push_back(p.g[i]);
+            t.b.push_back(p.b[i]);
+        }
+    return t;
+}
+
+// The startup logo the program makes of `picture` with the extra arguments, as pixels.
+Rgb startupLogo(const TempDir& dir, const fs::path& work, const fs::path& picture,
+    const std::vector<std::string>& extra = {}, std::string* err = nullptr)
+{
+    const fs::path logo = dir / "logo.ozj";
+    std::vector<std::string> args = {"make", "--season", "0", "--startup-logo", logo.string(), "--work-dir",
+        work.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(picture.string());
+    const CliRun run = runCli(dir, args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    if (err)
+        *err = run.err;
+    return run.status == 0 ? openContainer(logo).pixels : Rgb{};
+}
+
+TEST_F(CliMakeTest, AnUprightPhotoIsMadeUprightUnlessItsOrientationIsKept)
+{
+    // The camera stored the picture lying on its side and tagged it to be turned clockwise.
+    const auto [stored, storedPixels] = writeJpegPicture(dir, turned(source, false));
+    const std::vector<std::uint8_t> file = test::readFile(stored);
+    const fs::path tagged = dir.write("upright.jpg", test::withJpegSegment(file, 0xE1, test::exifBlock(6)));
+    const Rgb upright = turned(storedPixels, true);
+
+    const double shown = psnr(startupLogo(dir, work, tagged), areaAverage(upright, 256, 195), 0, 0);
+    EXPECT_GE(shown, kMinPsnr);
+    const Rgb kept = startupLogo(dir, work, tagged, {"--keep-orientation"});
+    EXPECT_GE(psnr(kept, areaAverage(storedPixels, 256, 195), 0, 0), kMinPsnr);
+    // The two readings are far apart: the test tells them apart.
+    EXPECT_LT(psnr(kept, areaAverage(upright, 256, 195), 0, 0), 30.0);
+    std::cout << "[ measured ] orientation 6, startup logo: " << shown << " dB\n";
+}
+
+TEST_F(CliMakeTest, APhotoWithAColourProfileIsMadeInItsTrueColours)
+{
+    // Under this profile the stored blue is red and the stored red blue.
+    const auto [stored, storedPixels] = writeJpegPicture(dir, source);
+    const fs::path tagged = dir.write("profiled.jpg",
+        test::withIccProfile(test::readFile(stored), test::rgbProfile(test::kSwappedPrimaries, 0)));
+    Rgb shown = storedPixels;
+    std::swap(shown.r, shown.b);
+    const Rgb logo = startupLogo(dir, work, tagged);
+    EXPECT_GE(psnr(logo, areaAverage(shown, 256, 195), 0, 0), kMinPsnr);
+    EXPECT_LT(psnr(logo, areaAverage(storedPixels, 256, 195), 0, 0), 30.0);
+}
+
+TEST_F(CliMakeTest, ADamagedColourProfileIsPassedOverWithAWarning)
+{
+    const auto [stored, storedPixels] = writeJpegPicture(dir, source);
+    const fs::path damaged =
+        dir.write("damaged.jpg", test::withIccProfile(test::readFile(stored), std::vector<std::uint8_t>(200, 7)));
+    std::string err;
+    const Rgb logo = startupLogo(dir, work, damaged, {}, &err);
+    EXPECT_GE(psnr(logo, areaAverage(storedPixels, 256, 195), 0, 0), kMinPsnr);
+    EXPECT_NE(err.find("warning: " + damaged.string() + ": its colour profile is damaged and was ignored"),
+        std::string::npos)
+        << err;
+}
+
+TEST_F(CliMakeTest, TransparentAreasShowTheChosenBackground)
+{
+    // The smooth picture, its opacity falling from full at the left to none at the right.
+    std::vector<std::uint8_t> rgba;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const std::size_t i = std::size_t(y) * kWidth + std::size_t(x);
+            rgba.insert(rgba.end(), {std::uint8_t(source.r[i]), std::uint8_t(source.g[i]), std::uint8_t(source.b[i]),
+                                        std::uint8_t(255 - x * 255 / (kWidth - 1))});
+        }
+    const fs::path path = dir / "fading.png";
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = kWidth;
+    image.height = kHeight;
+    image.format = PNG_FORMAT_RGBA;
+    ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr));
+
+    const auto flattened = [&](double r, double g, double b) {
+        Rgb p = source;
+        for (std::size_t i = 0; i < rgba.size() / 4; ++i) {
+            const double a = rgba[4 * i + 3] / 255.0;
+            p.r[i] = p.r[i] * a + r * (1 - a);
+            p.g[i] = p.g[i] * a + g * (1 - a);
+            p.b[i] = p.b[i] * a + b * (1 - a);
+        }
+        return areaAverage(p, 256, 195);
+    };
+    EXPECT_GE(psnr(startupLogo(dir, work, path), flattened(255, 255, 255), 0, 0), kMinPsnr);
+    EXPECT_GE(psnr(startupLogo(dir, work, path, {"--background", "navy"}), flattened(0, 0, 128), 0, 0), kMinPsnr);
+    EXPECT_GE(psnr(startupLogo(dir, work, path, {"--background", "#FF8000"}), flattened(255, 128, 0), 0, 0), kMinPsnr);
+
+    const CliRun bad = runCli(dir, {"make", "--season", "0", "--startup-logo", (out / "x.ozj").string(),
+                                       "--background", "mauve", "--work-dir", work.string(), path.string()});
+    EXPECT_NE(bad.status, 0);
+    EXPECT_NE(bad.err.find("#RRGGBB"), std::string::npos) << bad.err;
+    EXPECT_TRUE(namesIn(out).empty());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// GIF reader: files written here with giflib's encoder; the first image composed on a white
-// screen (offset, clipping, transparency, interlace, local colours), later frames ignored;
-// truncated and lying files refused.
+// GIF reader: files written here with giflib's encoder; the first image composed on a
+// transparent screen shown on the background, white or another (offset, clipping,
+// transparency, interlace, local colours), later frames ignored; truncated and lying files
+// refused.
 #include "picture_test_support.h"
 
 #include "platform/picture_decoders.h"
@@ -13,6 +14,7 @@ namespace tav::test {
 namespace {
 
 constexpr std::uint32_t kWhite = rgb(255, 255, 255);
+constexpr std::uint32_t kTeal = rgb(0, 128, 128);
 
 struct GifFrame {
     int left = 0;
@@ -112,11 +114,11 @@ GifFrame patternFrame(int left, int top, int width, int height, int colors)
 
 std::uint32_t colourOf(const GifColorType& c) { return rgb(c.Red, c.Green, c.Blue); }
 
-// The expected screen: white, with the frame's opaque pixels drawn where they land.
+// The expected screen: the background, with the frame's opaque pixels drawn where they land.
 std::vector<std::uint32_t> composed(int screenWidth, int screenHeight, const GifFrame& frame,
-    const std::vector<GifColorType>& colors, int transparent)
+    const std::vector<GifColorType>& colors, int transparent, std::uint32_t background = kWhite)
 {
-    std::vector<std::uint32_t> screen(std::size_t(screenWidth * screenHeight), kWhite);
+    std::vector<std::uint32_t> screen(std::size_t(screenWidth * screenHeight), background);
     for (int y = 0; y < frame.height; ++y) {
         for (int x = 0; x < frame.width; ++x) {
             const int sx = frame.left + x, sy = frame.top + y;
@@ -138,7 +140,7 @@ struct GifCase {
 
 class GifVariant : public ::testing::TestWithParam<GifCase> {};
 
-TEST_P(GifVariant, FirstImageComposedOnWhite)
+TEST_P(GifVariant, FirstImageComposedOnTheBackground)
 {
     const GifCase& c = GetParam();
     // A second frame covering the whole screen must never show.
@@ -155,6 +157,12 @@ TEST_P(GifVariant, FirstImageComposedOnWhite)
     const auto expected = composed(c.screenWidth, c.screenHeight, c.frame, colors, c.transparentDrawn);
     const auto actual = rawPixels(bmp);
     EXPECT_EQ(actual, expected) << firstDifference(actual, expected, c.screenWidth);
+
+    PictureOptions onTeal;
+    onTeal.background = RGB(0, 128, 128);
+    const auto expectedOnTeal = composed(c.screenWidth, c.screenHeight, c.frame, colors, c.transparentDrawn, kTeal);
+    const auto actualOnTeal = rawPixels(*loadBytes(gif, "variant.gif", onTeal)->Handle());
+    EXPECT_EQ(actualOnTeal, expectedOnTeal) << firstDifference(actualOnTeal, expectedOnTeal, c.screenWidth);
 }
 
 GifCase withFrame(const char* name, int sw, int sh, GifFrame frame, int transparentDrawn)

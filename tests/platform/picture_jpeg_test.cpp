@@ -128,14 +128,14 @@ TEST(JpegTruncated, EveryPrefixIntoTheDataIsRefused)
              JpegSpec{"arithmetic", 1, JCS_GRAYSCALE, 1, 1, false, true, true, 0, 16, 16}}) {
         const Bytes jpeg = encodeJpeg(spec);
         ASSERT_EQ(Bytes(jpeg.end() - 2, jpeg.end()), (Bytes{0xFF, 0xD9})) << spec.name;
-        const auto whole = rawPixels(*decodeJpeg(jpeg));
+        const auto whole = rawPixels(*decodeJpeg(jpeg).bitmap);
         const bool markerMayBeMissing = !spec.progressive && !spec.arithmetic;
         for (std::size_t n = 0; n < jpeg.size(); ++n) {
             const bool onlyTheMarkerIsMissing = n >= jpeg.size() - 2;
             try {
                 const auto picture = decodeJpeg(std::span(jpeg.data(), n));
                 if (markerMayBeMissing && onlyTheMarkerIsMissing)
-                    EXPECT_EQ(rawPixels(*picture), whole) << spec.name << " cut to " << n;
+                    EXPECT_EQ(rawPixels(*picture.bitmap), whole) << spec.name << " cut to " << n;
                 else
                     ADD_FAILURE() << spec.name << " cut to " << n << " of " << jpeg.size() << " bytes was accepted";
             } catch (const RunTimeError& e) {
@@ -189,7 +189,7 @@ TEST(JpegRowDecoder, RefusesDamageAndReadsAFileWithoutItsEndMarker)
         }
     }
     // Full size, the rows are the whole-picture decoder's.
-    EXPECT_TRUE(rowsOf(file, 0, 0).second == bgrRows(*decodeJpeg(file)));
+    EXPECT_TRUE(rowsOf(file, 0, 0).second == bgrRows(*decodeJpeg(file).bitmap));
 }
 
 // The frame header (SOF0 for baseline, SOF2 progressive) of an encoded file.

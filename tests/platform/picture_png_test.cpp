@@ -253,9 +253,9 @@ INSTANTIATE_TEST_SUITE_P(Png, PngVariant,
         ),
     [](const ::testing::TestParamInfo<PngSpec>& info) { return std::string(info.param.name); });
 
-// Composition on white, computed by hand: out = (c * a + 255 * (255 - a) + 127) / 255.
+// Composition on white and on navy, computed by hand: out = (c * a + bg * (255 - a)) / 255, rounded.
 // 16-bit samples keep their high byte (0x80FF gives 0x80, not the rounded 0x81).
-TEST(PngAlpha, ComposedOnWhiteRoundedToNearest)
+TEST(PngAlpha, ComposedOnTheBackgroundRoundedToNearest)
 {
     PngImage img;
     img.spec = PngSpec{"hand", PNG_COLOR_TYPE_RGB_ALPHA, 16, false, false, 6, 1};
@@ -272,6 +272,14 @@ TEST(PngAlpha, ComposedOnWhiteRoundedToNearest)
     const std::vector<std::uint32_t> expected = {rgb(127, 127, 127), rgb(224, 244, 214), rgb(255, 255, 255),
         rgb(10, 20, 30), rgb(254, 254, 254), rgb(0x80, 0x80, 0x80)};
     EXPECT_EQ(rawPixels(*picture->Handle()), expected);
+
+    // On navy (0, 0, 128): blue 128 * 127 / 255 = 63.75 under the half-transparent black,
+    // (50 * 51 + 128 * 204) / 255 = 112.4 under the second pixel, 128 * 254 / 255 = 127.498.
+    PictureOptions onNavy;
+    onNavy.background = RGB(0, 0, 128);
+    const std::vector<std::uint32_t> expectedOnNavy = {rgb(0, 0, 64), rgb(20, 40, 112), rgb(0, 0, 128),
+        rgb(10, 20, 30), rgb(0, 0, 127), rgb(0x80, 0x80, 0x80)};
+    EXPECT_EQ(rawPixels(*loadBytes(writePng(img), "picture.png", onNavy)->Handle()), expectedOnNavy);
 }
 
 TEST(PngTruncated, EveryPrefixIsRefused)

@@ -108,11 +108,65 @@ TEST(LoadPictureErrors, DeviceIsPathFileAccessError)
 TEST(LoadPictureErrors, EmptyAndUnknownFilesAreInvalidPictures)
 {
     EXPECT_INVALID_PICTURE(Bytes{}, "empty file");
-    EXPECT_INVALID_PICTURE((Bytes{'h', 'e', 'l', 'l', 'o'}), "not a BMP, GIF, JPEG or PNG file");
+    EXPECT_INVALID_PICTURE((Bytes{'h', 'e', 'l', 'l', 'o'}),
+        "not a picture Tavrenix reads (JPEG, PNG, GIF and BMP)");
     // Signatures alone, with nothing behind them.
     EXPECT_INVALID_PICTURE((Bytes{'B', 'M'}), "BMP: ");
     EXPECT_INVALID_PICTURE((Bytes{'G', 'I', 'F', '8', '9', 'a'}), "GIF: ");
     EXPECT_INVALID_PICTURE((Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}), "PNG: ");
+}
+
+Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }
+
+Bytes fileType(std::string_view majorBrand, std::string_view compatible)
+{
+    Bytes b = {0, 0, 0, std::uint8_t(16 + compatible.size()), 'f', 't', 'y', 'p'};
+    b.insert(b.end(), majorBrand.begin(), majorBrand.end());
+    b.insert(b.end(), {0, 0, 0, 0});
+    b.insert(b.end(), compatible.begin(), compatible.end());
+    b.insert(b.end(), {0, 0, 0, 8, 'm', 'e', 't', 'a'});
+    return b;
+}
+
+TEST(LoadPictureErrors, PicturesInFormatsNotReadAreRefusedByName)
+{
+    const struct {
+        const char* name;
+        Bytes bytes;
+        const char* what;
+    } cases[] = {
+        {"photo.heic", fileType("heic", "mif1heic"), "a HEIC picture"},
+        {"burst.heic", fileType("mif1", "mif1heic"), "a HEIC picture"},
+        {"photo.avif", fileType("avif", "mif1avifmiaf"), "an AVIF picture"},
+        {"sequence.avif", fileType("mif1", "mif1avis"), "an AVIF picture"},
+        {"photo.jxl", Bytes{0xFF, 0x0A, 0xFA, 0x12}, "a JPEG XL picture"},
+        {"boxed.jxl", Bytes{0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A, 0, 0}, "a JPEG XL picture"},
+        {"scan.jp2", Bytes{0, 0, 0, 0x0C, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A, 0, 0}, "a JPEG 2000 picture"},
+        {"scan.j2k", Bytes{0xFF, 0x4F, 0xFF, 0x51, 0, 0x2F}, "a JPEG 2000 picture"},
+        {"layers.psd", text(std::string_view("8BPS\0\1\0\0\0\0\0\0", 12)), "a Photoshop (PSD) picture"},
+        {"favicon.ico", Bytes{0, 0, 1, 0, 1, 0, 16, 16, 0, 0}, "an icon (ICO) picture"},
+        {"pointer.cur", Bytes{0, 0, 2, 0, 1, 0, 32, 32, 0, 0}, "a cursor (CUR) picture"},
+        {"logo.svg", text("\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!-- drawn -->\n<svg xmlns=\"http://www.w3.org/2000/svg\"/>"),
+            "an SVG drawing"},
+        {"bare.svg", text("  <svg width=\"10\" height=\"10\"></svg>"), "an SVG drawing"},
+        {"leaflet.pdf", text("%PDF-1.7\n%\xE2\xE3\xCF\xD3\n"), "a PDF document"},
+        {"old.pcx", Bytes{0x0A, 5, 1, 8, 0, 0, 0, 0}, "a PCX picture"},
+    };
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        writeFile(dir / c.name, c.bytes);
+        try {
+            LoadPicture(dir / c.name);
+            ADD_FAILURE() << c.name << " was read";
+        } catch (const RunTimeError& e) {
+            EXPECT_EQ(e.number(), kErrInvalidPicture) << c.name;
+            EXPECT_EQ(std::string(e.what()),
+                (dir / c.name).string() + " is " + c.what + "; Tavrenix reads JPEG, PNG, GIF and BMP");
+        }
+    }
+    // Text that is no drawing, and a box of another kind, are just not pictures.
+    EXPECT_INVALID_PICTURE(text("<html><body>no drawing here</body></html>"), "not a picture Tavrenix reads");
+    EXPECT_INVALID_PICTURE(fileType("isom", "isomavc1"), "not a picture Tavrenix reads");
 }
 
 // ---------------------------------------------------------------------------------------

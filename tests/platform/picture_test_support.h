@@ -61,11 +61,12 @@ inline Bytes readFile(const std::filesystem::path& path)
 }
 
 // Loads the bytes through a file, as the program does.
-inline std::unique_ptr<Picture> loadBytes(const Bytes& bytes, const std::string& name = "picture.bin")
+inline std::unique_ptr<Picture> loadBytes(
+    const Bytes& bytes, const std::string& name = "picture.bin", const PictureOptions& options = {})
 {
     ScratchDir dir;
     writeFile(dir / name, bytes);
-    return LoadPicture(dir / name);
+    return LoadPicture(dir / name, options);
 }
 
 // The error LoadPicture raises for these bytes (number 0 when it raised none).
