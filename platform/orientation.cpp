@@ -75,37 +75,39 @@ UprightPicture::UprightPicture(int storedWidth, int storedHeight, int orientatio
     m_bitmap = DIBSection::create(makeBitmapInfo(swap ? storedHeight : storedWidth, swap ? storedWidth : storedHeight, 24));
 }
 
-void UprightPicture::putStoredRow(int y, const std::uint8_t* row)
+void UprightPicture::putStoredRows(int y, const std::uint8_t* const* rows, int count)
 {
     const int w = m_storedWidth;
     const int h = m_storedHeight;
     DIBSection& out = *m_bitmap;
-    // Where stored pixels (0, y) and (1, y) land in the upright picture: the row runs from there
-    // in one direction, along an upright row (orientations 1 to 4) or down or up a column.
-    int x0 = 0, y0 = y;  // upright position of stored (0, y)
-    int dx = 1, dy = 0;  // the step for each stored pixel to the right
-    switch (m_orientation) {
-    case 2: x0 = w - 1; dx = -1; break;
-    case 3: x0 = w - 1; y0 = h - 1 - y; dx = -1; break;
-    case 4: y0 = h - 1 - y; break;
-    case 5: x0 = y; y0 = 0; dx = 0; dy = 1; break;
-    case 6: x0 = h - 1 - y; y0 = 0; dx = 0; dy = 1; break;
-    case 7: x0 = h - 1 - y; y0 = w - 1; dx = 0; dy = -1; break;
-    case 8: x0 = y; y0 = w - 1; dx = 0; dy = -1; break;
-    default: break;
-    }
-    if (dy == 0) {
-        std::uint8_t* p = out.row(y0) + 3 * std::ptrdiff_t(x0);
-        if (dx == 1) {
-            std::memcpy(p, row, 3 * std::size_t(w));
-            return;
+    if (!swapsAxes(m_orientation)) {
+        // Each stored row is an upright row, forwards or backwards.
+        const bool flipped = m_orientation == 3 || m_orientation == 4;
+        const bool mirrored = m_orientation == 2 || m_orientation == 3;
+        for (int i = 0; i < count; ++i) {
+            const std::uint8_t* in = rows[i];
+            std::uint8_t* p = out.row(flipped ? h - 1 - (y + i) : y + i);
+            if (!mirrored) {
+                std::memcpy(p, in, 3 * std::size_t(w));
+                continue;
+            }
+            p += 3 * std::ptrdiff_t(w - 1);
+            for (int x = 0; x < w; ++x, in += 3, p -= 3)
+                std::memcpy(p, in, 3);
         }
-        for (int x = 0; x < w; ++x, row += 3, p -= 3)
-            std::memcpy(p, row, 3);
         return;
     }
-    for (int x = 0, uy = y0; x < w; ++x, row += 3, uy += dy)
-        std::memcpy(out.row(uy) + 3 * std::ptrdiff_t(x0), row, 3);
+    // A quarter turn: stored column x is upright row x (5, 6) or w - 1 - x (7, 8), and stored
+    // row y is upright column y (5, 8) or h - 1 - y (6, 7). The band's pixels of one stored
+    // column lie side by side in their upright row.
+    const bool rowsReversed = m_orientation == 7 || m_orientation == 8;
+    const bool columnsReversed = m_orientation == 6 || m_orientation == 7;
+    for (int x = 0; x < w; ++x) {
+        std::uint8_t* p = out.row(rowsReversed ? w - 1 - x : x) + 3 * std::ptrdiff_t(columnsReversed ? h - 1 - y : y);
+        const std::ptrdiff_t step = columnsReversed ? -3 : 3;
+        for (int i = 0; i < count; ++i, p += step)
+            std::memcpy(p, rows[i] + 3 * std::ptrdiff_t(x), 3);
+    }
 }
 
 std::unique_ptr<DIBSection> orientUpright(const DIBSection& stored, int orientation)
@@ -113,8 +115,10 @@ std::unique_ptr<DIBSection> orientUpright(const DIBSection& stored, int orientat
     UprightPicture upright(stored.width(), stored.height(), orientation);
     if (!upright.bitmap())
         return nullptr;
-    for (int y = 0; y < stored.height(); ++y)
-        upright.putStoredRow(y, stored.row(y));
+    for (int y = 0; y < stored.height(); ++y) {
+        const std::uint8_t* row = stored.row(y);
+        upright.putStoredRows(y, &row, 1);
+    }
     return std::move(upright.bitmap());
 }
 

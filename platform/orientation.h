@@ -30,8 +30,9 @@ public:
     // keeps it as stored); its bitmap() is null when the memory cannot be had.
     UprightPicture(int storedWidth, int storedHeight, int orientation);
     std::unique_ptr<DIBSection>& bitmap() { return m_bitmap; }
-    // Stored row y (0 at the top), storedWidth pixels of 3 bytes.
-    void putStoredRow(int y, const std::uint8_t* row);
+    // Stored rows y .. y + count - 1 (0 at the top), storedWidth pixels of 3 bytes each. A
+    // band of rows at once lets a quarter turn write runs of pixels rather than single ones.
+    void putStoredRows(int y, const std::uint8_t* const* rows, int count);
 
 private:
     std::unique_ptr<DIBSection> m_bitmap;

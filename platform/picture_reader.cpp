@@ -132,7 +132,7 @@ std::unique_ptr<Picture> uprightPicture(JpegRowDecoder& decoder)
     UprightPicture upright(decoder.width(), decoder.height(), decoder.orientation());
     if (!upright.bitmap())
         throw RunTimeError(kErrInvalidPicture, "not enough memory to decode the picture");
-    constexpr int kBand = 16;
+    constexpr int kBand = 32;
     const std::size_t rowBytes = 3 * std::size_t(decoder.width());
     std::vector<std::uint8_t> band(kBand * rowBytes);
     std::uint8_t* rows[kBand];
@@ -141,8 +141,7 @@ std::unique_ptr<Picture> uprightPicture(JpegRowDecoder& decoder)
     for (int y = 0; y < decoder.height(); y += kBand) {
         const int count = std::min(kBand, decoder.height() - y);
         decoder.read(rows, count);
-        for (int i = 0; i < count; ++i)
-            upright.putStoredRow(y + i, rows[i]);
+        upright.putStoredRows(y, rows, count);
     }
     return std::make_unique<Picture>(std::move(upright.bitmap()), decoder.warnings());
 }
