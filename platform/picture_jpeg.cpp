@@ -191,8 +191,11 @@ bool hasIccMarker(const jpeg_decompress_struct& cinfo)
 // Reads the orientation and sets up the colour conversion from the saved markers.
 void readLook(Session& s)
 {
+    // APP1 carries XMP too; the Exif block is the one that says so.
+    static constexpr std::uint8_t kExifTag[] = {'E', 'x', 'i', 'f', 0, 0};
     for (jpeg_saved_marker_ptr m = s.m_cinfo.marker_list; m; m = m->next) {
-        if (m->marker == kExifMarker) {
+        if (m->marker == kExifMarker && m->data_length >= sizeof kExifTag &&
+            std::memcmp(m->data, kExifTag, sizeof kExifTag) == 0) {
             s.m_orientation = exifOrientation(std::span<const std::uint8_t>(m->data, m->data_length));
             break;
         }

@@ -122,7 +122,10 @@ TEST(OrientedFiles, JpegAndPngAreLoadedUprightUnlessTheOrientationIsKept)
     keep.applyOrientation = false;
     for (int value = 1; value <= 8; ++value) {
         const std::string name = "o" + std::to_string(value);
-        test::writeFile(dir / (name + ".jpg"), test::withJpegSegment(jpeg, 0xE1, test::exifBlock(value)));
+        // An XMP block in an APP1 marker before the Exif one, as photo editors write them.
+        const Bytes xmp = {'h', 't', 't', 'p', ':', '/', '/', 'n', 's', '.', 'a', 'd', 'o', 'b', 'e', 0, 'I', 'I', 42, 0};
+        test::writeFile(dir / (name + ".jpg"),
+            test::withJpegSegment(test::withJpegSegment(jpeg, 0xE1, test::exifBlock(value)), 0xE1, xmp));
         test::writeFile(dir / (name + ".png"), test::withPngChunk(png, "eXIf", test::exifBlock(value, true, false)));
         const auto expected = orientUpright(*stored->Handle(), value);
         EXPECT_EQ(test::rawPixels(*LoadPicture(dir / (name + ".jpg"))->Handle()), test::rawPixels(*expected)) << value;
