@@ -5,9 +5,9 @@
 // transform is a table of the 256 levels worked out exactly (the optimised one lost up to ten
 // levels in the shadows of a linear profile). The conversion is then tried on a grid of
 // colours, and when none moves by more than one level the picture's colours are taken as sRGB
-// already and keep their bytes. Grey rows arrive as three equal bytes; the first is the level. Little CMS reports errors through
-// a handler of its context; this context's handler drops them, since a profile that cannot be
-// used ends in a null handle and one warning.
+// already and keep their bytes. Grey rows arrive as three equal bytes; the first is the level.
+// Little CMS reports errors through a handler of its context; this context's handler drops
+// them, since a profile that cannot be used ends in a null handle and one warning.
 #include "colour_profile.h"
 
 #include <lcms2.h>
@@ -158,8 +158,9 @@ std::unique_ptr<ColourConversion> ColourConversion::toSrgb(
     const cmsColorSpaceSignature space = cmsGetColorSpace(input.get());
     const cmsUInt32Number format = inputFormat(layout, space);
     if (format == 0) {
+        const bool cmyk = layout == SampleLayout::Cmyk || layout == SampleLayout::InvertedCmyk;
         warning = std::string("its colour profile is for ") + spaceName(space) + " pictures, not " +
-            (layout == SampleLayout::Cmyk || layout == SampleLayout::InvertedCmyk ? "CMYK" : "RGB or grey") + " ones, and was ignored";
+            (cmyk ? "CMYK" : "RGB or grey") + " ones, and was ignored";
         return nullptr;
     }
     const bool grey = space == cmsSigGrayData;

@@ -72,7 +72,8 @@ UprightPicture::UprightPicture(int storedWidth, int storedHeight, int orientatio
     , m_orientation(orientation >= 2 && orientation <= 8 ? orientation : 1)
 {
     const bool swap = swapsAxes(m_orientation);
-    m_bitmap = DIBSection::create(makeBitmapInfo(swap ? storedHeight : storedWidth, swap ? storedWidth : storedHeight, 24));
+    m_bitmap = DIBSection::create(
+        makeBitmapInfo(swap ? storedHeight : storedWidth, swap ? storedWidth : storedHeight, 24));
 }
 
 void UprightPicture::putStoredRows(int y, const std::uint8_t* const* rows, int count)

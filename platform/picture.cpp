@@ -152,7 +152,8 @@ std::unique_ptr<Picture> LoadPicture(const InputFile& file, const PictureOptions
         case PictureFormat::Png: decoded = decodePng(bytes, options); break;
         case PictureFormat::Unknown: unreadable = true; break;
         }
-        if (decoded.bitmap && decoded.bitmap->bitCount() == 24 && options.applyOrientation && decoded.orientation != 1) {
+        const bool turn = options.applyOrientation && decoded.orientation != 1;
+        if (decoded.bitmap && decoded.bitmap->bitCount() == 24 && turn) {
             decoded.bitmap = orientUpright(*decoded.bitmap, decoded.orientation);
             if (!decoded.bitmap)
                 invalidPicture("not enough memory to turn the picture upright");

@@ -193,7 +193,8 @@ BmpLayout parseHeaders(std::span<const std::uint8_t> data)
                 invalidBmp("bit-field masks are empty, overlapping, split or wider than the pixel");
             seen |= mask;
         }
-        if (layout.alphaMask != 0 && (layout.alphaMask > range || !contiguous(layout.alphaMask) || (layout.alphaMask & seen) != 0))
+        const std::uint32_t alpha = layout.alphaMask;
+        if (alpha != 0 && (alpha > range || !contiguous(alpha) || (alpha & seen) != 0))
             invalidBmp("the alpha mask overlaps the colour masks, is split or is wider than the pixel");
         break;
     }

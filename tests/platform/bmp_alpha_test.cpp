@@ -67,7 +67,8 @@ TEST(BmpAlpha, AnAlphaMaskComposesOntoTheBackground)
             const auto white = loadBytes(file, "alpha.bmp");
             EXPECT_EQ(white->Handle()->bitCount(), 24) << header << " " << compression;
             EXPECT_EQ(rawPixels(*white->Handle()), onWhite) << header << " " << compression;
-            EXPECT_EQ(rawPixels(*loadBytes(file, "alpha.bmp", black)->Handle()), onBlack) << header << " " << compression;
+            EXPECT_EQ(rawPixels(*loadBytes(file, "alpha.bmp", black)->Handle()), onBlack)
+                << header << " " << compression;
         }
     }
 }
@@ -79,7 +80,8 @@ TEST(BmpAlpha, OneBitOfAlphaAtSixteenBits)
     const Bytes file = bmpRow(124, 16, BI_BITFIELDS, Masks{0x7C00, 0x03E0, 0x001F, 0x8000}, row);
     PictureOptions navy;
     navy.background = RGB(0, 0, 128);
-    EXPECT_EQ(rawPixels(*loadBytes(file, "a1.bmp", navy)->Handle()), (std::vector<std::uint32_t>{rgb(255, 0, 0), rgb(0, 0, 128)}));
+    EXPECT_EQ(rawPixels(*loadBytes(file, "a1.bmp", navy)->Handle()),
+        (std::vector<std::uint32_t>{rgb(255, 0, 0), rgb(0, 0, 128)}));
 }
 
 // The colours of a bitmap's pixels, whatever its fourth bytes hold.

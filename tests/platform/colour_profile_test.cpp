@@ -87,7 +87,8 @@ TEST(ColourProfiles, AnRgbProfileIsConvertedFromEveryCarrier)
     std::vector<std::uint32_t> pngExpected = load(png).pixels;
     for (std::uint32_t& p : pngExpected)
         p = swapRedBlue(p);
-    EXPECT_LE(worstDistance(load(test::withPngChunk(png, "iCCP", test::iccpChunkData(swapped))).pixels, pngExpected), 1);
+    const Bytes profiledPng = test::withPngChunk(png, "iCCP", test::iccpChunkData(swapped));
+    EXPECT_LE(worstDistance(load(profiledPng).pixels, pngExpected), 1);
 }
 
 TEST(ColourProfiles, ALinearProfileIsEncodedWithTheSrgbCurve)
@@ -192,7 +193,8 @@ TEST(ColourProfiles, AProfileThatCannotBeUsedIsPassedOverWithAWarning)
     const Bytes cmyk = swappingCmykProfile();
     for (const Bytes& file : {test::withIccProfile(jpeg, garbage), test::withIccProfile(jpeg, cmyk),
              // A marker that says it is the first of two, and no second.
-             test::withJpegSegment(jpeg, 0xE2, Bytes{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 2, 9})}) {
+             test::withJpegSegment(jpeg, 0xE2, Bytes{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 2,
+                                                   9})}) {
         const Loaded loaded = load(file);
         EXPECT_EQ(loaded.pixels, plain.pixels);
         ASSERT_EQ(loaded.warnings.size(), 1u);
@@ -209,7 +211,8 @@ TEST(ColourProfiles, TransparentPixelsAreConvertedThenComposedOntoTheBackground)
 {
     // Blue, half transparent, under the exchanging profile: red, half over the background.
     const Bytes png = test::pngOf(1, 1, 4, Bytes{0, 0, 255, 128});
-    const Bytes file = test::withPngChunk(png, "iCCP", test::iccpChunkData(test::rgbProfile(test::kSwappedPrimaries, 0)));
+    const Bytes profile = test::rgbProfile(test::kSwappedPrimaries, 0);
+    const Bytes file = test::withPngChunk(png, "iCCP", test::iccpChunkData(profile));
     PictureOptions onBlack;
     onBlack.background = RGB(0, 0, 0);
     const std::uint32_t red = 255 * 128 / 255;  // 128 of 255 of full red over black

@@ -123,7 +123,8 @@ TEST(OrientedFiles, JpegAndPngAreLoadedUprightUnlessTheOrientationIsKept)
     for (int value = 1; value <= 8; ++value) {
         const std::string name = "o" + std::to_string(value);
         // An XMP block in an APP1 marker before the Exif one, as photo editors write them.
-        const Bytes xmp = {'h', 't', 't', 'p', ':', '/', '/', 'n', 's', '.', 'a', 'd', 'o', 'b', 'e', 0, 'I', 'I', 42, 0};
+        const Bytes xmp = {'h', 't', 't', 'p', ':', '/', '/', 'n', 's', '.', 'a', 'd', 'o', 'b', 'e', 0, 'I', 'I',
+            42, 0};
         test::writeFile(dir / (name + ".jpg"),
             test::withJpegSegment(test::withJpegSegment(jpeg, 0xE1, test::exifBlock(value)), 0xE1, xmp));
         test::writeFile(dir / (name + ".png"), test::withPngChunk(png, "eXIf", test::exifBlock(value, true, false)));
