@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <span>
+#include <string>
 
 namespace tav::fuzz {
 
@@ -22,6 +23,13 @@ inline void checkBitmap(const DIBSection* bitmap)
     FUZZ_CHECK(std::int64_t(bitmap->width()) * bitmap->height() <= kMaxPicturePixels);
     const int bits = bitmap->bitCount();
     FUZZ_CHECK(bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32);
+}
+
+// A refusal names the file first: "PATH: problem", or "PATH is a HEIC picture; ..." for a
+// format that is recognised but not read.
+inline bool namesTheFile(const std::string& message, const std::string& path)
+{
+    return message.rfind(path + ": ", 0) == 0 || message.rfind(path + " is ", 0) == 0;
 }
 
 // Runs one decoder on the input; any exception but the invalid-picture error escapes to the engine.

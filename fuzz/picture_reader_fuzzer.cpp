@@ -13,7 +13,7 @@ namespace {
 void expectRefusal(const tav::RunTimeError& e, const std::string& path)
 {
     FUZZ_CHECK(e.number() == tav::kErrInvalidPicture);
-    FUZZ_CHECK(std::string(e.what()).rfind(path + ": ", 0) == 0);
+    FUZZ_CHECK(tav::fuzz::namesTheFile(e.what(), path));
 }
 
 }  // namespace
