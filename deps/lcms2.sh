@@ -27,12 +27,16 @@ rm -f "$prefix/lib/liblcms2.a"
 "$ar" rcs "$prefix/lib/liblcms2.a" "$work"/*.o
 cp "$dir/include/lcms2.h" "$dir/include/lcms2_plugin.h" "$prefix/include/"
 cp "$dir/debian/copyright" "$prefix/licences/lcms2.txt"
+# On Windows Little CMS locks with the system's own critical sections, and the C runtime has
+# the maths functions: a static link needs nothing more.
+private="-lm -lpthread"
+case $("$cc" -dumpmachine) in *mingw*) private="" ;; esac
 cat >"$prefix/lib/pkgconfig/lcms2.pc" <<PC
 prefix=$prefix
 Name: lcms2
 Description: Little CMS, built statically
 Version: $version
 Libs: -L\${prefix}/lib -llcms2
-Libs.private: -lm -lpthread
+Libs.private: $private
 Cflags: -I\${prefix}/include
 PC

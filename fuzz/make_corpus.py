@@ -2,11 +2,13 @@
 """Writes the seed corpora of the fuzz harnesses into fuzz/corpus/<target>/.
 
 Every seed is a small, valid file of a kind the target reads, made here from first principles
-(BMP, GIF with its LZW coder, PNG with zlib, PCX and TIFF headers) or, for JPEG, by cjpeg from
-libjpeg-turbo-progs with each coding process it offers. The fuzzer mutates from there, so the
-seeds cover the variants: every BMP depth, header and compression, interlaced and transparent
-GIFs, every PNG colour type and depth, baseline, progressive, arithmetic and restart-marker
-JPEGs. Seeds are named seed-*; other files in the folders (inputs that once found a fault,
+(BMP, GIF with its LZW coder, PNG with zlib, TIFF with its LZW, PackBits and zlib, PCX) or, for
+JPEG, by cjpeg from libjpeg-turbo-progs with each coding process it offers, and for WebP by
+libwebp's encoder (through ctypes), extended and animated files put together chunk by chunk.
+The fuzzer mutates from there, so the seeds cover the variants: every BMP depth, header and
+compression, interlaced and transparent GIFs, every PNG colour type and depth, baseline,
+progressive, arithmetic and restart-marker JPEGs, TIFF strips and tiles of every kind of
+sample, WebP lossy and lossless, with alpha, metadata and animation. Seeds are named seed-*; other files in the folders (inputs that once found a fault,
 named regression-*) are kept. The output is the same on every run.
 
     fuzz/make_corpus.py            # rewrite the seeds
@@ -404,6 +406,295 @@ def jpeg_seeds():
     return seeds
 
 
+# ---------------------------------------------------------------- TIFF
+
+TIFF_SHORT, TIFF_LONG, TIFF_RATIONAL, TIFF_UNDEFINED, TIFF_LONG8 = 3, 4, 5, 7, 16
+TIFF_FORMATS = {TIFF_SHORT: "H", TIFF_LONG: "I", TIFF_UNDEFINED: "B", TIFF_LONG8: "Q"}
+
+
+def tiff_pack(e, kind, values):
+    if kind == TIFF_RATIONAL:
+        return b"".join(struct.pack(e + "II", n, d) for n, d in values)
+    return b"".join(struct.pack(e + TIFF_FORMATS[kind], v) for v in values)
+
+
+def tiff_container(tags, chunks, little=True, big=False):
+    """A one-directory TIFF (BigTIFF when big): the chunks (strips or tiles) after the header,
+    then the directory, then the values that do not fit in their entries. `tags` maps a tag to
+    (type, values); the offsets and byte counts of the chunks are filled in here."""
+    e = "<" if little else ">"
+    head = (b"II" if little else b"MM") + struct.pack(e + "H", 43 if big else 42)
+    head_size = 16 if big else 8
+    offsets, position = [], head_size
+    for chunk in chunks:
+        offsets.append(position)
+        position += len(chunk) + len(chunk) % 2
+    data = b"".join(c + b"\0" * (len(c) % 2) for c in chunks)
+    offset_kind = TIFF_LONG8 if big else TIFF_LONG
+    tiled = 322 in tags
+    tags = dict(tags)
+    tags[324 if tiled else 273] = (offset_kind, offsets)
+    tags[325 if tiled else 279] = (offset_kind, [len(c) for c in chunks])
+    directory = position
+    entry_size, count_format, inline = (20, "Q", 8) if big else (12, "I", 4)
+    count_size = 8 if big else 2
+    extra_at = directory + count_size + entry_size * len(tags) + inline
+    entries, extra = b"", b""
+    for tag in sorted(tags):
+        kind, values = tags[tag]
+        packed = values if isinstance(values, bytes) else tiff_pack(e, kind, values)
+        entry = struct.pack(e + "HH" + count_format, tag, kind, len(values))
+        if len(packed) <= inline:
+            entry += packed + b"\0" * (inline - len(packed))
+        else:
+            entry += struct.pack(e + count_format, extra_at + len(extra))
+            extra += packed + b"\0" * (len(packed) % 2)
+        entries += entry
+    if big:
+        head += struct.pack(e + "HHQ", 8, 0, directory)
+        directory_bytes = struct.pack(e + "Q", len(tags)) + entries + struct.pack(e + "Q", 0)
+    else:
+        head += struct.pack(e + "I", directory)
+        directory_bytes = struct.pack(e + "H", len(tags)) + entries + struct.pack(e + "I", 0)
+    return head + data + directory_bytes + extra
+
+
+def tiff_lzw(data):
+    """TIFF's LZW (MSB-first codes of 9 to 12 bits), switching widths where libtiff's coder does."""
+    out, acc, pending = bytearray(), 0, 0
+    width = 9
+
+    def emit(code):
+        nonlocal acc, pending
+        acc = (acc << width) | code
+        pending += width
+        while pending >= 8:
+            pending -= 8
+            out.append((acc >> pending) & 0xFF)
+
+    table, free = {bytes((i,)): i for i in range(256)}, 258
+    emit(256)
+    current = b""
+    for byte in data:
+        longer = current + bytes((byte,))
+        if longer in table:
+            current = longer
+            continue
+        emit(table[current])
+        table[longer] = free
+        free += 1
+        if free == 4094:
+            emit(256)
+            table, free, width = {bytes((i,)): i for i in range(256)}, 258, 9
+        elif free > (1 << width) - 1:
+            width += 1
+        current = bytes((byte,))
+    if current:
+        emit(table[current])
+        free += 1
+        if free > (1 << width) - 1 and width < 12:
+            width += 1
+    emit(257)
+    if pending:
+        out.append((acc << (8 - pending)) & 0xFF)
+    return bytes(out)
+
+
+def packbits(data):
+    """PackBits with literal runs only: valid, and each run at most 128 bytes."""
+    return b"".join(bytes((len(data[i:i + 128]) - 1,)) + data[i:i + 128] for i in range(0, len(data), 128))
+
+
+def tiff_samples(w, h, kind):
+    """Per pixel sample lists of the pattern: grey, RGB, RGBA, grey+alpha, CMYK, CMYK+alpha."""
+    px = pattern(w, h)
+    alphas = (255, 0, 128, 51, 1, 254)
+    rows = []
+    for y, row in enumerate(px):
+        out = []
+        for x, (r, g, b) in enumerate(row):
+            a = alphas[(x + 2 * y) % 6]
+            out.append({"grey": [r], "grey+a": [r, a], "rgb": [r, g, b], "rgba": [r, g, b, a],
+                        "premultiplied": [r * a // 255, g * a // 255, b * a // 255, a],
+                        "cmyk": [255 - r, 255 - g, 255 - b, (r * g) % 64],
+                        "cmyk+a": [255 - r, 255 - g, 255 - b, 0, a]}[kind])
+        rows.append(out)
+    return rows
+
+
+def tiff_pack_row(pixels, bits, e, plane=None):
+    values = [v for p in pixels for i, v in enumerate(p) if plane is None or i == plane]
+    if bits == 16:
+        return b"".join(struct.pack(e + "H", v * 257) for v in values)
+    if bits == 8:
+        return bytes(values)
+    acc, pending, out = 0, 0, bytearray()
+    for v in values:
+        acc = (acc << bits) | (v >> (8 - bits))
+        pending += bits
+        if pending == 8:
+            out.append(acc)
+            acc, pending = 0, 0
+    if pending:
+        out.append(acc << (8 - pending))
+    return bytes(out)
+
+
+def tiff_picture(w, h, kind, photometric, bits=8, little=True, big=False, tile=None, planar=False, rows_per_strip=3,
+         compression=1, extra_samples=None, more_tags=None):
+    e = "<" if little else ">"
+    rows = tiff_samples(w, h, kind)
+    spp = len(rows[0][0])
+    planes = list(range(spp)) if planar else [None]
+    encode = {1: lambda d: d, 5: tiff_lzw, 8: zlib.compress, 32773: packbits}[compression]
+    chunks = []
+    for plane in planes:
+        if tile:
+            for ty in range(0, h, tile):
+                for tx in range(0, w, tile):
+                    block = b""
+                    for y in range(ty, ty + tile):
+                        pixels = [rows[y][x] if y < h and x < w else [0] * spp for x in range(tx, tx + tile)]
+                        block += tiff_pack_row(pixels, bits, e, plane)
+                    chunks.append(encode(block))
+        else:
+            for y0 in range(0, h, rows_per_strip):
+                chunks.append(encode(b"".join(tiff_pack_row(rows[y], bits, e, plane)
+                                              for y in range(y0, min(h, y0 + rows_per_strip)))))
+    tags = {256: (TIFF_LONG, [w]), 257: (TIFF_LONG, [h]), 258: (TIFF_SHORT, [bits] * spp),
+            259: (TIFF_SHORT, [compression]), 262: (TIFF_SHORT, [photometric]), 277: (TIFF_SHORT, [spp]),
+            282: (TIFF_RATIONAL, [(72, 1)]), 283: (TIFF_RATIONAL, [(72, 1)]), 284: (TIFF_SHORT, [2 if planar else 1])}
+    if tile:
+        tags[322] = (TIFF_LONG, [tile])
+        tags[323] = (TIFF_LONG, [tile])
+    else:
+        tags[278] = (TIFF_LONG, [rows_per_strip])
+    if extra_samples is not None:
+        tags[338] = (TIFF_SHORT, [extra_samples])
+    if photometric == 3:
+        n = 1 << bits
+        tags[320] = (TIFF_SHORT, [((i * 73 + 10) % 256) * 257 for i in range(n)] +
+                     [((i * 151 + 200) % 256) * 257 for i in range(n)] + [((i * 29 + 90) % 256) * 257 for i in range(n)])
+    tags.update(more_tags or {})
+    return tiff_container(tags, chunks, little, big)
+
+
+def jpeg_size(stream):
+    """Width and height from the first SOF marker of a JPEG stream."""
+    i = 2
+    while i < len(stream):
+        marker, length = stream[i + 1], struct.unpack(">H", stream[i + 2:i + 4])[0]
+        if 0xC0 <= marker <= 0xCF and marker not in (0xC4, 0xC8, 0xCC):
+            height, width = struct.unpack(">HH", stream[i + 5:i + 9])
+            return width, height
+        i += 2 + length
+    raise ValueError("no SOF marker")
+
+
+def tiff_seeds(jpeg):
+    seeds = {
+        "le-rgb8-strips": tiff_picture(11, 7, "rgb", 2),
+        "be-rgb8-strips": tiff_picture(11, 7, "rgb", 2, little=False),
+        "bigtiff-le-rgb8": tiff_picture(9, 5, "rgb", 2, big=True),
+        "bigtiff-be-grey8-tiled": tiff_picture(20, 17, "grey", 1, big=True, little=False, tile=16),
+        "grey1": tiff_picture(19, 5, "grey", 1, bits=1),
+        "grey4-min-is-white": tiff_picture(13, 6, "grey", 0, bits=4),
+        "grey16": tiff_picture(7, 5, "grey", 1, bits=16),
+        "grey8-alpha": tiff_picture(8, 6, "grey+a", 1, extra_samples=2),
+        "palette4": tiff_picture(15, 6, "grey", 3, bits=4),
+        "palette8-lzw": tiff_picture(12, 9, "grey", 3, compression=5),
+        "rgb8-lzw": tiff_picture(16, 12, "rgb", 2, compression=5, rows_per_strip=12),
+        "rgb8-deflate-tiled": tiff_picture(20, 18, "rgb", 2, compression=8, tile=16),
+        "rgb8-packbits": tiff_picture(10, 7, "rgb", 2, compression=32773),
+        "rgb16-planar": tiff_picture(6, 5, "rgb", 2, bits=16, planar=True),
+        "rgba8-unassociated-tiled": tiff_picture(17, 16, "rgba", 2, tile=16, extra_samples=2),
+        "rgba8-associated": tiff_picture(9, 7, "premultiplied", 2, extra_samples=1),
+        "rgba16-unassociated": tiff_picture(5, 4, "rgba", 2, bits=16, extra_samples=2),
+        "cmyk8": tiff_picture(10, 6, "cmyk", 5),
+        "cmyk8-tiled-deflate": tiff_picture(18, 16, "cmyk", 5, tile=16, compression=8),
+        "cmyk8-planar": tiff_picture(7, 5, "cmyk", 5, planar=True),
+        "cmyk8-alpha": tiff_picture(6, 6, "cmyk+a", 5, extra_samples=2),
+        "rgb8-orientation-6": tiff_picture(5, 3, "rgb", 2, more_tags={274: (TIFF_SHORT, [6])}),
+    }
+    # JPEG in TIFF: one strip holding a whole 4:2:0 JPEG stream, as libtiff writes YCbCr JPEG.
+    stream = jpeg["baseline-420"]
+    w, h = jpeg_size(stream)
+    seeds["jpeg-ycbcr-420"] = tiff_container({
+        256: (TIFF_LONG, [w]), 257: (TIFF_LONG, [h]), 258: (TIFF_SHORT, [8, 8, 8]), 259: (TIFF_SHORT, [7]),
+        262: (TIFF_SHORT, [6]), 277: (TIFF_SHORT, [3]), 278: (TIFF_LONG, [h]), 284: (TIFF_SHORT, [1]),
+        530: (TIFF_SHORT, [2, 2])}, [stream])
+    return seeds
+
+
+# ---------------------------------------------------------------- WebP (libwebp's encoder)
+
+def libwebp():
+    import ctypes
+    import ctypes.util
+    name = ctypes.util.find_library("webp")
+    if not name:
+        sys.exit("make_corpus.py: libwebp (Debian package libwebp-dev) is needed for the WebP seeds")
+    lib = ctypes.CDLL(name)
+    for f in ("WebPEncodeRGBA", "WebPEncodeLosslessRGBA"):
+        getattr(lib, f).restype = ctypes.c_size_t
+    return lib, ctypes
+
+
+def webp_encode(w, h, alpha, lossless, quality=75):
+    lib, ctypes = libwebp()
+    px = pattern(w, h)
+    alphas = (255, 0, 128, 51, 1, 254)
+    rgba = bytes(v for y, row in enumerate(px) for x, p in enumerate(row)
+                 for v in (*p, alphas[(x + 2 * y) % 6] if alpha else 255))
+    out = ctypes.POINTER(ctypes.c_uint8)()
+    if lossless:
+        size = lib.WebPEncodeLosslessRGBA(rgba, w, h, w * 4, ctypes.byref(out))
+    else:
+        size = lib.WebPEncodeRGBA(rgba, w, h, w * 4, ctypes.c_float(quality), ctypes.byref(out))
+    data = ctypes.string_at(out, size)
+    lib.WebPFree(out)
+    return data
+
+
+def riff_chunk(fourcc, payload):
+    return fourcc + struct.pack("<I", len(payload)) + payload + b"\0" * (len(payload) % 2)
+
+
+def webp_file(chunks):
+    body = b"WEBP" + b"".join(chunks)
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def le24(v):
+    return struct.pack("<I", v)[:3]
+
+
+def vp8x(flags, w, h):
+    return riff_chunk(b"VP8X", bytes((flags, 0, 0, 0)) + le24(w - 1) + le24(h - 1))
+
+
+def anmf(x, y, w, h, image_chunk, flags=0):
+    return riff_chunk(b"ANMF", le24(x // 2) + le24(y // 2) + le24(w - 1) + le24(h - 1) + le24(80) + bytes((flags,))
+                      + image_chunk)
+
+
+def webp_seeds():
+    still = lambda w, h, alpha, lossless: webp_encode(w, h, alpha, lossless)[12:]  # the image chunks
+    exif = b"MM\0*" + struct.pack(">IHHHII", 8, 1, 0x0112, 3, 1, 6 << 16) + b"\0\0\0\0"
+    icc = b"\0" * 128  # a profile header's worth, not a usable profile
+    anim = riff_chunk(b"ANIM", struct.pack("<IH", 0xFF808080, 0))
+    return {
+        "lossless": webp_encode(13, 11, False, True),
+        "lossless-alpha": webp_encode(13, 11, True, True),
+        "lossy": webp_encode(16, 16, False, False),
+        "lossy-alpha": webp_encode(15, 9, True, False),
+        "extended-exif-icc": webp_file([vp8x(0x28, 7, 5), riff_chunk(b"ICCP", icc), still(7, 5, False, True),
+                                        riff_chunk(b"EXIF", exif)]),
+        "animation": webp_file([vp8x(0x12, 12, 10), anim, anmf(2, 2, 6, 5, still(6, 5, True, True)),
+                                anmf(0, 0, 12, 10, still(12, 10, False, False), flags=1)]),
+    }
+
+
 # ---------------------------------------------------------------- header-only formats
 
 def pcx(w, h, bits, planes):
@@ -489,10 +780,14 @@ def main():
     write("picture_gif", gif)
     write("picture_png", png)
     write("picture_jpeg", jpeg)
+    tiff_, webp = tiff_seeds(jpeg), webp_seeds()
+    write("picture_tiff", tiff_)
+    write("picture_webp", webp)
     every = {}
     for prefix, seeds in (("bmp-", bmp), ("gif-", gif), ("png-", png), ("jpeg-", jpeg)):
         every.update({prefix + name: data for name, data in seeds.items()})
-    write("load_picture", every)
+    write("load_picture", {**every, **{"tiff-" + n: d for n, d in tiff_.items()},
+                           **{"webp-" + n: d for n, d in webp.items()}})
     write("picture_reader", every)
     write("cls_image", {**every, **header_seeds()})
     ozj = {name: data[:24] + data for name, data in jpeg.items()}

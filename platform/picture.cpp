@@ -150,6 +150,8 @@ std::unique_ptr<Picture> LoadPicture(const InputFile& file, const PictureOptions
         case PictureFormat::Gif: decoded = decodeGif(bytes, options); break;
         case PictureFormat::Jpeg: decoded = decodeJpeg(bytes, options); break;
         case PictureFormat::Png: decoded = decodePng(bytes, options); break;
+        case PictureFormat::Tiff: decoded = decodeTiff(bytes, options); break;
+        case PictureFormat::Webp: decoded = decodeWebp(bytes, options); break;
         case PictureFormat::Unknown: unreadable = true; break;
         }
         const bool turn = options.applyOrientation && decoded.orientation != 1;

@@ -1,14 +1,14 @@
 // Picture objects: a file decoded into a bitmap of the file's own pixel size, and a bitmap
 // saved as a 24-bit BMP file.
 //
-// Formats: JPEG (libjpeg-turbo), GIF (giflib, first frame), PNG (libpng) and BMP (own
-// reader). The bitmap is what a viewer shows: turned upright by the file's orientation tag,
+// Formats: JPEG (libjpeg-turbo), GIF (giflib, first frame), PNG (libpng), BMP (own reader),
+// WebP (libwebp, first frame) and TIFF (libtiff, first page). The bitmap is what a viewer shows: turned upright by the file's orientation tag,
 // colours converted to sRGB by its colour profile, transparency composed onto the background
 // (PictureOptions, picture_decoders.h).
 // Depth of the loaded bitmap: a BMP keeps its file depth (1, 4, 8, 16, 24, 32; RLE8 gives 8,
 // RLE4 gives 4, bit fields give 24 unless they are the plain 5-5-5 layout at 16 bits or the
 // plain 8-8-8 BGRX layout at 32, and so does an alpha mask); the others give 24 bits (a GIF
-// is its first image on its logical screen).
+// or an animated WebP is its first image on its canvas).
 #pragma once
 
 #include "gdi_types.h"

@@ -22,7 +22,7 @@
 
 namespace tav {
 
-enum class PictureFormat { Unknown, Bmp, Gif, Jpeg, Png };
+enum class PictureFormat { Unknown, Bmp, Gif, Jpeg, Png, Tiff, Webp };
 
 // Tells the format by the signature at the start of the file: the first
 // kPictureSignatureBytes bytes are all it reads.
@@ -30,7 +30,7 @@ inline constexpr std::size_t kPictureSignatureBytes = 16;
 PictureFormat sniffPictureFormat(std::span<const std::uint8_t> head);
 
 // The formats the decoders read, as a refusal names them.
-inline constexpr const char* kReadablePictureFormats = "JPEG, PNG, GIF and BMP";
+inline constexpr const char* kReadablePictureFormats = "JPEG, PNG, GIF, BMP, WebP and TIFF";
 
 // For a file in a common format this program does not read, what it is ("a HEIC picture",
 // "an SVG drawing"); null otherwise. `head` is the start of the file, the more the better (an
@@ -77,5 +77,9 @@ std::optional<BmpRows24> plainBmpRows24(std::span<const std::uint8_t> head, std:
 DecodedPicture decodeGif(std::span<const std::uint8_t> data, const PictureOptions& options = {});
 DecodedPicture decodeJpeg(std::span<const std::uint8_t> data, const PictureOptions& options = {});
 DecodedPicture decodePng(std::span<const std::uint8_t> data, const PictureOptions& options = {});
+// First page; strips or tiles, 1 to 16 bits, grey, RGB, palette, CMYK, with or without alpha.
+DecodedPicture decodeTiff(std::span<const std::uint8_t> data, const PictureOptions& options = {});
+// First frame of a lossy or lossless, still or animated WebP.
+DecodedPicture decodeWebp(std::span<const std::uint8_t> data, const PictureOptions& options = {});
 
 }  // namespace tav

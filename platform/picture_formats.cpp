@@ -15,6 +15,15 @@ constexpr std::uint8_t kGif87Signature[] = {'G', 'I', 'F', '8', '7', 'a'};
 constexpr std::uint8_t kGif89Signature[] = {'G', 'I', 'F', '8', '9', 'a'};
 constexpr std::uint8_t kJpegSignature[] = {0xFF, 0xD8, 0xFF};
 constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+// Classic TIFF (42) and BigTIFF (43), in either byte order.
+constexpr std::uint8_t kTiffLittleSignature[] = {'I', 'I', 42, 0};
+constexpr std::uint8_t kTiffBigSignature[] = {'M', 'M', 0, 42};
+constexpr std::uint8_t kBigTiffLittleSignature[] = {'I', 'I', 43, 0};
+constexpr std::uint8_t kBigTiffBigSignature[] = {'M', 'M', 0, 43};
+// A RIFF file (four bytes of length follow) of the form WEBP.
+constexpr std::uint8_t kRiffSignature[] = {'R', 'I', 'F', 'F'};
+constexpr std::uint8_t kWebpForm[] = {'W', 'E', 'B', 'P'};
+constexpr std::size_t kWebpFormOffset = 8;
 static_assert(sizeof kPngSignature <= kPictureSignatureBytes && 12 <= kPictureSignatureBytes);
 
 constexpr std::uint8_t kJpeg2000Signature[] = {0, 0, 0, 0x0C, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
@@ -83,6 +92,11 @@ PictureFormat sniffPictureFormat(std::span<const std::uint8_t> head)
         return PictureFormat::Jpeg;
     if (startsWith(head, kPngSignature))
         return PictureFormat::Png;
+    if (startsWith(head, kTiffLittleSignature) || startsWith(head, kTiffBigSignature) ||
+        startsWith(head, kBigTiffLittleSignature) || startsWith(head, kBigTiffBigSignature))
+        return PictureFormat::Tiff;
+    if (startsWith(head, kRiffSignature) && startsWith(head, kWebpForm, kWebpFormOffset))
+        return PictureFormat::Webp;
     return PictureFormat::Unknown;
 }
 

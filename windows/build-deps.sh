@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The picture libraries of the Windows program (libjpeg-turbo, libpng, giflib, zlib), built with
-# the MinGW-w64 toolchain from Debian's own source packages, and CLI11's headers, installed into
+# The picture libraries of the Windows program (libjpeg-turbo, libpng, giflib, zlib, libwebp,
+# libtiff, Little CMS), built with the MinGW-w64 toolchain from Debian's own source packages, and CLI11's headers, installed into
 # build/windows-deps/prefix with their licence texts. The downloaded sources and the built
 # libraries are kept, so a second run does nothing. Needs the toolchain, nasm and dpkg-dev, and
 # a deb-src entry for apt (./dev.sh windows sees to all three).
@@ -13,7 +13,7 @@ prefix=$deps/prefix
 toolchain=$root/windows/toolchain-mingw-w64-x86_64.cmake
 host=x86_64-w64-mingw32
 # Bumped whenever what is built here changes, so a stale prefix is built again.
-recipe=3
+recipe=4
 [ -f "$prefix/.recipe-$recipe" ] && exit 0
 
 rm -rf "$work" "$prefix"
@@ -40,7 +40,7 @@ cmake_library() {  # NAME SOURCE [CMAKE OPTIONS...]
   cmake --build "$work/$name" --target install >>"$work/$name.log" 2>&1 || { tail -n 30 "$work/$name.log" >&2; exit 1; }
 }
 
-echo "windows: building zlib, libpng, giflib and libjpeg-turbo for Windows in $deps"
+echo "windows: building zlib, libpng, giflib, libjpeg-turbo, libwebp, libtiff and lcms2 for Windows in $deps"
 # zlib and giflib are built from their sources directly: their own makefiles build for Unix
 # (Debian's zlib source leaves out the Windows makefiles).
 static_library() {  # NAME SOURCE-FOLDER FILE...
@@ -86,6 +86,25 @@ cp "$gif/debian/copyright" "$prefix/licences/giflib.txt"
 jpeg=$(source_of libjpeg-turbo)
 cmake_library libjpeg-turbo "$jpeg" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=ON -DREQUIRE_SIMD=ON
 cp "$jpeg/debian/copyright" "$prefix/licences/libjpeg-turbo.txt"
+
+# libwebp and its demuxer only: no tools, no muxer, no extras.
+webp=$(source_of libwebp)
+cmake_library libwebp "$webp" -DBUILD_SHARED_LIBS=OFF -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF \
+  -DWEBP_BUILD_DWEBP=OFF -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF \
+  -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_LIBWEBPMUX=OFF -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF
+cp "$webp/debian/copyright" "$prefix/licences/libwebp.txt"
+
+# libtiff with the codecs of its own, zlib's and libjpeg's; every other library it can use is
+# left out, so the program carries no more than it reads.
+tiff=$(source_of tiff)
+cmake_library libtiff "$tiff" -DBUILD_SHARED_LIBS=OFF -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF \
+  -Dtiff-docs=OFF -Dtiff-opengl=OFF -Dcxx=OFF -Dsphinx=OFF -Dzlib=ON -Djpeg=ON -Djpeg12=OFF -Dlibdeflate=OFF \
+  -Dlzma=OFF -Dzstd=OFF -Djbig=OFF -Dlerc=OFF -Dwebp=OFF \
+  -DZLIB_LIBRARY="$prefix/lib/libz.a" -DZLIB_INCLUDE_DIR="$prefix/include" \
+  -DJPEG_LIBRARY="$prefix/lib/libjpeg.a" -DJPEG_INCLUDE_DIR="$prefix/include"
+cp "$tiff/debian/copyright" "$prefix/licences/libtiff.txt"
+
+"$root/deps/lcms2.sh" $host-gcc-posix $host-gcc-ar-posix "$prefix"
 
 # CLI11 is header-only: Debian's headers, and a package file that names them in the prefix.
 cp -r /usr/include/CLI "$prefix/include/"

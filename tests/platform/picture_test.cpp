@@ -109,7 +109,7 @@ TEST(LoadPictureErrors, EmptyAndUnknownFilesAreInvalidPictures)
 {
     EXPECT_INVALID_PICTURE(Bytes{}, "empty file");
     EXPECT_INVALID_PICTURE((Bytes{'h', 'e', 'l', 'l', 'o'}),
-        "not a picture Tavrenix reads (JPEG, PNG, GIF and BMP)");
+        "not a picture Tavrenix reads (JPEG, PNG, GIF, BMP, WebP and TIFF)");
     // Signatures alone, with nothing behind them.
     EXPECT_INVALID_PICTURE((Bytes{'B', 'M'}), "BMP: ");
     EXPECT_INVALID_PICTURE((Bytes{'G', 'I', 'F', '8', '9', 'a'}), "GIF: ");
@@ -162,7 +162,7 @@ TEST(LoadPictureErrors, PicturesInFormatsNotReadAreRefusedByName)
         } catch (const RunTimeError& e) {
             EXPECT_EQ(e.number(), kErrInvalidPicture) << c.name;
             EXPECT_EQ(std::string(e.what()),
-                (dir / c.name).string() + " is " + c.what + "; Tavrenix reads JPEG, PNG, GIF and BMP");
+                (dir / c.name).string() + " is " + c.what + "; Tavrenix reads JPEG, PNG, GIF, BMP, WebP and TIFF");
         }
     }
     // Text that is no drawing, and a box of another kind, are just not pictures.
