@@ -37,15 +37,4 @@ void composeDecodedRow(std::uint8_t* bgra, int width, AlphaMode mode, const Colo
     composeBgraRow(bgra, width, background, bgr);
 }
 
-void composePremultipliedBgraRow(const std::uint8_t* bgra, int width, COLORREF background, std::uint8_t* bgr)
-{
-    const BgrPixel bg = bgrOf(background);
-    for (int x = 0; x < width; ++x, bgra += 4, bgr += 3) {
-        const unsigned rest = 255u - bgra[3];
-        bgr[0] = std::uint8_t(std::min(255u, bgra[0] + (bg.b * rest + 127) / 255));
-        bgr[1] = std::uint8_t(std::min(255u, bgra[1] + (bg.g * rest + 127) / 255));
-        bgr[2] = std::uint8_t(std::min(255u, bgra[2] + (bg.r * rest + 127) / 255));
-    }
-}
-
 }  // namespace tav

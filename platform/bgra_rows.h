@@ -2,11 +2,9 @@
 // (WebP, TIFF): the colours converted to sRGB when the file carries a colour profile, then
 // composed onto the background by the one rule of transparency.h.
 //
-// Colours already multiplied by their opacity (TIFF's associated alpha) follow the same rule:
-// with c = C * a / 255, (C * a + bg * (255 - a)) / 255 is c + bg * (255 - a) / 255, of which
-// only the second term needs rounding. A colour profile describes the colours themselves, so
-// such colours are first divided by their opacity (rounded to nearest, halves up) when there is
-// one to apply.
+// Colours already multiplied by their opacity (TIFF's associated alpha) follow the same rule
+// (transparency.h). A colour profile describes the colours themselves, so such colours are
+// first divided by their opacity (rounded to nearest, halves up) when there is one to apply.
 #pragma once
 
 #include "colour_profile.h"
@@ -25,9 +23,5 @@ enum class AlphaMode {
 // null or one for SampleLayout::Bgra.
 void composeDecodedRow(std::uint8_t* bgra, int width, AlphaMode mode, const ColourConversion* conversion,
     COLORREF background, std::uint8_t* bgr);
-
-// Premultiplied BGRA onto the background. A colour above its opacity (not a valid premultiplied
-// sample) gives 255.
-void composePremultipliedBgraRow(const std::uint8_t* bgra, int width, COLORREF background, std::uint8_t* bgr);
 
 }  // namespace tav

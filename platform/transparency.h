@@ -19,6 +19,11 @@ inline std::uint8_t composeChannel(unsigned colour, unsigned alpha, unsigned bac
 // `bgr` may be `bgra` (the rows are read ahead of where they are written).
 void composeBgraRow(const std::uint8_t* bgra, int width, COLORREF background, std::uint8_t* bgr);
 
+// The same for colours already multiplied by their opacity (TIFF's associated alpha): with
+// c = colour * a / 255 the rule is c + background * (255 - a) / 255, of which only the second
+// term needs rounding. A colour above its opacity (not a valid premultiplied sample) gives 255.
+void composePremultipliedBgraRow(const std::uint8_t* bgra, int width, COLORREF background, std::uint8_t* bgr);
+
 // The background as one 3-byte pixel: blue, green, red.
 struct BgrPixel {
     std::uint8_t b, g, r;
