@@ -161,7 +161,12 @@ std::size_t InputFile::readAt(std::uint64_t offset, std::span<std::uint8_t> byte
 
 void replaceFile(const fs::path& path, std::span<const std::uint8_t> bytes)
 {
-    const fs::path target = linkTarget(path);
+    // ReplaceFileW is given full names: Wine's fails with "directory name invalid" on a relative
+    // name or one without a drive, where creating and moving files take them.
+    std::error_code ec;
+    fs::path target = linkTarget(path);
+    if (fs::path full = fs::absolute(target, ec); !ec)
+        target = std::move(full);
     const bool replacing = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
     if (isFolder(target))
         destinationError(path, kFolderReason);
