@@ -211,8 +211,8 @@ void readCmyk(TIFF* tif, Session& session, const ColourConversion* conversion, c
 {
     const int samples = tagOrDefault<std::uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL);
     const std::vector<std::uint16_t> extras = extraSamples(tif);
-    // FIXME: associated alpha is composed as straight too; what premultiplied ink would mean is
-    // not settled, and no writer we know of makes it.
+    // Associated alpha is composed as straight here too: TIFF does not say what ink multiplied
+    // by its opacity would mean, and no writer we know of makes such files.
     const bool alpha = !extras.empty() && isAlpha(extras[0]);
     const int width = bitmap.width();
     std::vector<std::uint8_t> cmyk(std::size_t(width) * 4);
