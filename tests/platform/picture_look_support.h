@@ -197,6 +197,36 @@ inline constexpr cmsCIExyYTRIPLE kSrgbPrimaries = {{0.64, 0.33, 1.0}, {0.30, 0.6
 // sRGB's primaries with red and blue exchanged: a picture under it shows red where it stores blue.
 inline constexpr cmsCIExyYTRIPLE kSwappedPrimaries = {{0.15, 0.06, 1.0}, {0.30, 0.60, 1.0}, {0.64, 0.33, 1.0}};
 
+// A CMYK output profile whose inks are darker and bluer than the naive conversion.
+inline Bytes cmykProfile()
+{
+    const auto sampler = [](const cmsUInt16Number in[], cmsUInt16Number out[], void*) -> cmsInt32Number {
+        const double c = in[0] / 65535.0, m = in[1] / 65535.0, y = in[2] / 65535.0, k = in[3] / 65535.0;
+        cmsCIELab lab;
+        lab.L = 90.0 * (1 - k) * (1 - 0.35 * c - 0.45 * m - 0.15 * y);
+        lab.a = 50.0 * m - 30.0 * c;
+        lab.b = 45.0 * y - 35.0 * c - 10.0;
+        cmsFloat2LabEncoded(out, &lab);
+        return 1;
+    };
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 4.3);
+    cmsSetDeviceClass(profile, cmsSigOutputClass);
+    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsPipeline* table = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, 3, 4, 3, nullptr);
+    cmsStageSampleCLut16bit(grid, sampler, nullptr, 0);
+    // The AToB0 tag holds input curves, the grid and output curves: identity curves here.
+    cmsPipelineInsertStage(table, cmsAT_END, cmsStageAllocToneCurves(nullptr, 4, nullptr));
+    cmsPipelineInsertStage(table, cmsAT_END, grid);
+    cmsPipelineInsertStage(table, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+    cmsWriteTag(profile, cmsSigAToB0Tag, table);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsPipelineFree(table);
+    return profileBytes(profile);
+}
+
 // sRGB's own transfer function, level to level.
 inline double srgbEncoded(double linear)
 {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,20 @@ inline std::unique_ptr<Picture> loadBytes(
     ScratchDir dir;
     writeFile(dir / name, bytes);
     return LoadPicture(dir / name, options);
+}
+
+// Expects `decode` (bytes to a decoded picture) to refuse the file with the invalid-picture
+// error, its text containing `problem`; `what` names the case in a failure.
+template <typename Decode>
+void expectDecoderRefuses(Decode decode, std::span<const std::uint8_t> file, const std::string& what, const char* problem)
+{
+    try {
+        decode(Bytes(file.begin(), file.end()));
+        ADD_FAILURE() << what << " was accepted";
+    } catch (const RunTimeError& e) {
+        EXPECT_EQ(e.number(), kErrInvalidPicture) << what;
+        EXPECT_NE(std::string(e.what()).find(problem), std::string::npos) << what << ": " << e.what();
+    }
 }
 
 // The error LoadPicture raises for these bytes (number 0 when it raised none).
