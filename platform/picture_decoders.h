@@ -51,7 +51,8 @@ struct DecodedPicture {
     // The file's orientation tag (1 to 8, as Exif numbers them; 1 when there is none or it is
     // not one of those), not yet applied to the bitmap.
     int orientation = 1;
-    // What was passed over and the user may want to know (a damaged colour profile, say).
+    // What was passed over and the user may want to know, worded to follow the file name ("its
+    // colour profile is damaged and was ignored").
     std::vector<std::string> warnings;
 };
 

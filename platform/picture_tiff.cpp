@@ -333,13 +333,13 @@ DecodedPicture decodeTiff(std::span<const std::uint8_t> data, const PictureOptio
     if (TIFFGetField(t, TIFFTAG_ICCPROFILE, &profileSize, &profile) == 1 && profile && profileSize > 0) {
         if (cmyk && !rawCmyk) {
             picture.warnings.push_back(
-                "TIFF: the colour profile is not applied: only 8-bit interleaved CMYK is converted by it");
+                "its colour profile was ignored: only 8-bit interleaved CMYK is converted by one");
         } else {
             std::string warning;
             conversion = ColourConversion::toSrgb(std::span(profile, profileSize),
                 rawCmyk ? SampleLayout::Cmyk : SampleLayout::Bgra, warning);
             if (!warning.empty())
-                picture.warnings.push_back("TIFF: " + warning);
+                picture.warnings.push_back(warning);
         }
     }
 

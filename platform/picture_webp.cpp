@@ -178,7 +178,7 @@ DecodedPicture decodeWebp(std::span<const std::uint8_t> data, const PictureOptio
         conversion =
             ColourConversion::toSrgb(profile, opaqueStill ? SampleLayout::Bgr : SampleLayout::Bgra, warning);
         if (!warning.empty())
-            picture.warnings.push_back("WebP: " + warning);
+            picture.warnings.push_back(warning);
     });
 
     if (opaqueStill) {
