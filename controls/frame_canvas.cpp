@@ -1,9 +1,6 @@
 // Drawing routines of the frame control on its persistent image (see frame_canvas.h for the
-// pixel rules). Shapes are rasterised here and handed to QPainter as exact pixel rectangles,
-// so the result does not depend on the paint engine's anti-aliasing or end-point conventions.
+// pixel rules). Every shape is rasterised here into exact pixel spans.
 #include "controls/frame_canvas.h"
-
-#include <QPainter>
 
 #include <algorithm>
 #include <cmath>
@@ -12,67 +9,47 @@
 namespace tav {
 namespace {
 
-// 96 dots per inch in dots per metre (96 / 0.0254 = 3779.5...), the resolution the window's
-// point sizes were laid out for.
-constexpr int kDotsPerMetre96 = 3780;
-
-// A painter that replaces pixels: no blending, no anti-aliasing.
-class PixelPainter {
-public:
-    explicit PixelPainter(QImage& image) : m_painter(&image)
-    {
-        m_painter.setRenderHint(QPainter::Antialiasing, false);
-        m_painter.setCompositionMode(QPainter::CompositionMode_Source);
+// Pixels (x1, y1) up to, not including, (x2, y2). Lines along an axis become one span; other
+// lines step along their longer axis, the shorter one rounded half up.
+void plotLine(FrameCanvas& canvas, int x1, int y1, int x2, int y2, std::uint32_t rgb)
+{
+    if (y1 == y2) {
+        if (x2 > x1)
+            canvas.fillSpan(x1, y1, x2 - x1, rgb);
+        else if (x2 < x1)
+            canvas.fillSpan(x2 + 1, y1, x1 - x2, rgb);
+        return;
     }
-
-    void fill(int x, int y, int width, int height, const QColor& colour)
-    {
-        if (width > 0 && height > 0)
-            m_painter.fillRect(QRect(x, y, width, height), colour);
+    if (x1 == x2) {
+        if (y2 > y1)
+            canvas.fillBox(x1, y1, 1, y2 - y1, rgb);
+        else
+            canvas.fillBox(x1, y2 + 1, 1, y1 - y2, rgb);
+        return;
     }
-
-    // Pixels (x1, y1) up to, not including, (x2, y2). Lines along an axis become one rectangle;
-    // other lines step along their longer axis, the shorter one rounded half up.
-    void line(int x1, int y1, int x2, int y2, const QColor& colour)
-    {
-        if (y1 == y2) {
-            if (x2 > x1)
-                fill(x1, y1, x2 - x1, 1, colour);
-            else if (x2 < x1)
-                fill(x2 + 1, y1, x1 - x2, 1, colour);
-            return;
+    const std::int64_t dx = std::abs(std::int64_t(x2) - x1);
+    const std::int64_t dy = std::abs(std::int64_t(y2) - y1);
+    const int sx = x2 > x1 ? 1 : -1;
+    const int sy = y2 > y1 ? 1 : -1;
+    const std::int64_t steps = std::max(dx, dy);
+    for (std::int64_t k = 0; k < steps; ++k) {
+        std::int64_t x = 0;
+        std::int64_t y = 0;
+        if (dx >= dy) {
+            x = x1 + sx * k;
+            y = y1 + sy * ((2 * k * dy + dx) / (2 * dx));
+        } else {
+            y = y1 + sy * k;
+            x = x1 + sx * ((2 * k * dx + dy) / (2 * dy));
         }
-        if (x1 == x2) {
-            if (y2 > y1)
-                fill(x1, y1, 1, y2 - y1, colour);
-            else
-                fill(x1, y2 + 1, 1, y1 - y2, colour);
-            return;
-        }
-        const std::int64_t dx = std::abs(std::int64_t(x2) - x1);
-        const std::int64_t dy = std::abs(std::int64_t(y2) - y1);
-        const int sx = x2 > x1 ? 1 : -1;
-        const int sy = y2 > y1 ? 1 : -1;
-        const std::int64_t steps = std::max(dx, dy);
-        for (std::int64_t k = 0; k < steps; ++k) {
-            std::int64_t x = 0;
-            std::int64_t y = 0;
-            if (dx >= dy) {
-                x = x1 + sx * k;
-                y = y1 + sy * ((2 * k * dy + dx) / (2 * dx));
-            } else {
-                y = y1 + sy * k;
-                x = x1 + sx * ((2 * k * dx + dy) / (2 * dy));
-            }
-            fill(int(x), int(y), 1, 1, colour);
-        }
+        canvas.fillSpan(int(x), int(y), 1, rgb);
     }
+}
 
-    QPainter& painter() { return m_painter; }
-
-private:
-    QPainter m_painter;
-};
+std::uint32_t rgbPixel(int red, int green, int blue)
+{
+    return (std::uint32_t(red) << 16) | (std::uint32_t(green) << 8) | std::uint32_t(blue);
+}
 
 }  // namespace
 
@@ -83,80 +60,58 @@ FrameCanvas::FrameCanvas()
 
 void FrameCanvas::resize(int newWidth, int newHeight)
 {
-    image = QImage(std::max(newWidth, 1), std::max(newHeight, 1), QImage::Format_RGB32);
-    image.setDotsPerMeterX(kDotsPerMetre96);
-    image.setDotsPerMeterY(kDotsPerMetre96);
+    m_width = std::max(newWidth, 1);
+    m_height = std::max(newHeight, 1);
+    pixels.assign(std::size_t(m_width) * std::size_t(m_height), 0);
     Cls();
 }
 
 void FrameCanvas::Cls()
 {
-    image.fill(paintColour(backColor));
+    std::fill(pixels.begin(), pixels.end(), paintColour(backColor));
 }
 
-QColor paintColour(Colour colour)
+void FrameCanvas::fillSpan(int x, int y, int width, std::uint32_t rgb)
+{
+    if (y < 0 || y >= m_height)
+        return;
+    const int x0 = std::max(x, 0);
+    const int x1 = int(std::min<std::int64_t>(std::int64_t(x) + width, m_width));
+    if (x0 < x1)
+        std::fill_n(pixels.begin() + std::ptrdiff_t(index(x0, y)), x1 - x0, rgb);
+}
+
+void FrameCanvas::fillBox(int x, int y, int width, int height, std::uint32_t rgb)
+{
+    const int y0 = std::max(y, 0);
+    const int y1 = int(std::min<std::int64_t>(std::int64_t(y) + height, m_height));
+    for (int row = y0; row < y1; ++row)
+        fillSpan(x, row, width, rgb);
+}
+
+std::uint32_t paintColour(Colour colour)
 {
     const Colour plain = TranslateColor(colour);
-    return QColor(redOf(plain), greenOf(plain), blueOf(plain));
+    return rgbPixel(redOf(plain), greenOf(plain), blueOf(plain));
 }
 
 void SetPixel(FrameCanvas& canvas, int x, int y, Colour colour)
 {
-    PixelPainter(canvas.image).fill(x, y, 1, 1, paintColour(colour));
+    canvas.fillSpan(x, y, 1, paintColour(colour));
 }
 
 void DrawLine(FrameCanvas& canvas, int x1, int y1, int x2, int y2, Colour colour)
 {
-    PixelPainter(canvas.image).line(x1, y1, x2, y2, paintColour(colour));
+    plotLine(canvas, x1, y1, x2, y2, paintColour(colour));
 }
 
 void DrawBoxOutline(FrameCanvas& canvas, int x, int y, int width, int height, Colour colour)
 {
-    PixelPainter p(canvas.image);
-    const QColor c = paintColour(colour);
-    p.line(x, y, x + width, y, c);
-    p.line(x + width, y, x + width, y + height, c);
-    p.line(x + width, y + height, x, y + height, c);
-    p.line(x, y + height, x, y, c);
-}
-
-std::vector<RowSpan> roundRectRows(FrameRect rect, int cornerWidth, int cornerHeight)
-{
-    if (rect.left > rect.right)
-        std::swap(rect.left, rect.right);
-    if (rect.top > rect.bottom)
-        std::swap(rect.top, rect.bottom);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    std::vector<RowSpan> rows;
-    if (width <= 0 || height <= 0)
-        return rows;
-    rows.assign(std::size_t(height), RowSpan{rect.left, rect.right - 1});
-    const int cw = std::min(std::abs(cornerWidth), width);
-    const int ch = std::min(std::abs(cornerHeight), height);
-    if (cw < 2 || ch < 2)
-        return rows;
-
-    // Corner ellipse with semi-axes a, b; a row's inset is where its pixel centres enter the
-    // ellipse. Computing one side and mirroring it keeps the shape symmetric.
-    const double a = cw / 2.0;
-    const double b = ch / 2.0;
-    for (int j = 0; j < height; ++j) {
-        const double yc = j + 0.5;
-        double dy = 0.0;
-        if (yc < b)
-            dy = b - yc;
-        else if (yc > height - b)
-            dy = yc - (height - b);
-        if (dy <= 0.0)
-            continue;
-        const double t = dy / b;
-        const double dx = a * std::sqrt(std::max(0.0, 1.0 - t * t));
-        int inset = int(std::ceil(a - dx - 0.5));
-        inset = std::clamp(inset, 0, (width - 1) / 2);
-        rows[std::size_t(j)] = RowSpan{rect.left + inset, rect.right - 1 - inset};
-    }
-    return rows;
+    const std::uint32_t c = paintColour(colour);
+    plotLine(canvas, x, y, x + width, y, c);
+    plotLine(canvas, x + width, y, x + width, y + height, c);
+    plotLine(canvas, x + width, y + height, x, y + height, c);
+    plotLine(canvas, x, y + height, x, y, c);
 }
 
 void RoundRect(FrameCanvas& canvas, FrameRect rect, int cornerWidth, int cornerHeight)
@@ -165,16 +120,15 @@ void RoundRect(FrameCanvas& canvas, FrameRect rect, int cornerWidth, int cornerH
     if (rows.empty())
         return;
     const int top = std::min(rect.top, rect.bottom);
-    const QColor pen = paintColour(canvas.foreColor);
-    const QColor fill = paintColour(canvas.fillColor);
+    const std::uint32_t pen = paintColour(canvas.foreColor);
+    const std::uint32_t fill = paintColour(canvas.fillColor);
     const bool solid = canvas.fillMode == FillMode::Solid;
-    PixelPainter p(canvas.image);
     const std::size_t last = rows.size() - 1;
     for (std::size_t j = 0; j < rows.size(); ++j) {
         const RowSpan row = rows[j];
         const int y = top + int(j);
         if (j == 0 || j == last) {
-            p.fill(row.x0, y, row.x1 - row.x0 + 1, 1, pen);
+            canvas.fillSpan(row.x0, y, row.x1 - row.x0 + 1, pen);
             continue;
         }
         // A pixel is inside when its four neighbours belong to the shape; the rest of the row
@@ -184,13 +138,13 @@ void RoundRect(FrameCanvas& canvas, FrameRect rect, int cornerWidth, int cornerH
         const int innerLeft = std::max({row.x0 + 1, above.x0, below.x0});
         const int innerRight = std::min({row.x1 - 1, above.x1, below.x1});
         if (innerLeft > innerRight) {
-            p.fill(row.x0, y, row.x1 - row.x0 + 1, 1, pen);
+            canvas.fillSpan(row.x0, y, row.x1 - row.x0 + 1, pen);
             continue;
         }
-        p.fill(row.x0, y, innerLeft - row.x0, 1, pen);
-        p.fill(innerRight + 1, y, row.x1 - innerRight, 1, pen);
+        canvas.fillSpan(row.x0, y, innerLeft - row.x0, pen);
+        canvas.fillSpan(innerRight + 1, y, row.x1 - innerRight, pen);
         if (solid)
-            p.fill(innerLeft, y, innerRight - innerLeft + 1, 1, fill);
+            canvas.fillSpan(innerLeft, y, innerRight - innerLeft + 1, fill);
     }
 }
 
@@ -222,14 +176,13 @@ void FillGradient(FrameCanvas& canvas, Colour c1, Colour c2, int x0, int y0, int
     const float dr = (r2 - r1) / float(n);
     const float dg = (g2 - g1) / float(n);
     const float db = (b2 - b1) / float(n);
-    PixelPainter p(canvas.image);
     for (int i = 1; i <= n - 1; ++i) {
         const float fi = float(i);
         const Colour colour = rgbColour(roundEven(r1 + dr * fi), roundEven(g1 + dg * fi), roundEven(b1 + db * fi));
         if (axis == GradientAxis::Vertical)
-            p.line(x0, y0 + i, a, y0 + i, paintColour(colour));
+            plotLine(canvas, x0, y0 + i, a, y0 + i, paintColour(colour));
         else
-            p.line(x0 + i, y0, x0 + i, b, paintColour(colour));
+            plotLine(canvas, x0 + i, y0, x0 + i, b, paintColour(colour));
     }
 }
 
@@ -299,76 +252,87 @@ void DrawCornerPixels(FrameCanvas& canvas, Colour colour)
     SetPixel(canvas, w - 1, h - 5, colour);
 }
 
+namespace {
+
+// The picture's pixel shown at (col, row) of a w x h box: the source pixel under the centre
+// of the target pixel.
+std::uint32_t sampled(const FramePicture& picture, int col, int row, int width, int height)
+{
+    const int sx = int((std::int64_t(2 * col + 1) * picture.width) / (2 * std::int64_t(width)));
+    const int sy = int((std::int64_t(2 * row + 1) * picture.height) / (2 * std::int64_t(height)));
+    return picture.pixel(sx, sy);
+}
+
+// Which pixels of the w x h box at (x, y) lie on the surface.
+struct Clip {
+    int col0, col1, row0, row1;
+};
+
+Clip clipBox(const FrameCanvas& canvas, int x, int y, int width, int height)
+{
+    return {std::max(0, -x), std::min(width, canvas.width() - x), std::max(0, -y), std::min(height, canvas.height() - y)};
+}
+
+// Straight alpha over an opaque pixel, exact: (s * a + d * (255 - a) + 127) / 255.
+int over(int source, int target, int alpha) { return (source * alpha + target * (255 - alpha) + 127) / 255; }
+
+}  // namespace
+
+void DrawPicture(FrameCanvas& canvas, int x, int y, int width, int height, const FramePicture& picture)
+{
+    if (width <= 0 || height <= 0 || picture.isNull())
+        return;
+    const Clip clip = clipBox(canvas, x, y, width, height);
+    for (int row = clip.row0; row < clip.row1; ++row) {
+        for (int col = clip.col0; col < clip.col1; ++col) {
+            const std::uint32_t s = sampled(picture, col, row, width, height);
+            const int alpha = picture.kind == FramePicture::Kind::Bitmap ? 255 : int(s >> 24);
+            if (alpha == 0)
+                continue;
+            const std::uint32_t d = canvas.pixel(x + col, y + row);
+            const auto channel = [&](int shift) {
+                return over(int((s >> shift) & 0xFF), int((d >> shift) & 0xFF), alpha);
+            };
+            canvas.setPixel(x + col, y + row, rgbPixel(channel(16), channel(8), channel(0)));
+        }
+    }
+}
+
 void DrawPictureDisabled(FrameCanvas& canvas, int x, int y, int width, int height, const FramePicture& picture)
 {
     if (width <= 0 || height <= 0)
         return;
     // The picture on black: a bitmap unscaled from its top-left corner, an icon scaled to the
     // box with its transparent parts left black.
-    QImage rendered(width, height, QImage::Format_RGB32);
-    rendered.fill(Qt::black);
-    if (!picture.image.isNull()) {
-        QPainter p(&rendered);
-        p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    FrameCanvas rendered;
+    rendered.backColor = kBlack;
+    rendered.resize(width, height);
+    if (!picture.isNull()) {
         if (picture.kind == FramePicture::Kind::Bitmap)
-            p.drawImage(0, 0, picture.image);
+            DrawPicture(rendered, 0, 0, picture.width, picture.height, picture);
         else
-            p.drawImage(QRect(0, 0, width, height), picture.image);
+            DrawPicture(rendered, 0, 0, width, height, picture);
     }
-    // What lies under the box; parts outside the surface come back black and are never written.
-    QImage result = canvas.image.copy(x, y, width, height).convertToFormat(QImage::Format_RGB32);
-    for (int row = 0; row < height; ++row) {
-        const auto* source = reinterpret_cast<const QRgb*>(rendered.constScanLine(row));
-        auto* target = reinterpret_cast<QRgb*>(result.scanLine(row));
-        for (int col = 0; col < width; ++col) {
+    const Clip clip = clipBox(canvas, x, y, width, height);
+    for (int row = clip.row0; row < clip.row1; ++row) {
+        for (int col = clip.col0; col < clip.col1; ++col) {
             // On a 24-bit surface the nearest colour is the colour itself: only true black is
             // left out.
-            const QRgb s = source[col];
-            if ((s & 0xFFFFFF) == 0)
+            const std::uint32_t s = rendered.pixel(col, row);
+            if (s == 0)
                 continue;
             // Luma weights 0.3, 0.59, 0.11, rounded half to even.
-            const int g = roundEven(0.3 * qRed(s) + 0.59 * qGreen(s) + 0.11 * qBlue(s));
-            target[col] = qRgb(g, g, g);
+            const int g = roundEven(0.3 * int((s >> 16) & 0xFF) + 0.59 * int((s >> 8) & 0xFF) + 0.11 * int(s & 0xFF));
+            canvas.setPixel(x + col, y + row, rgbPixel(g, g, g));
         }
     }
-    PixelPainter p(canvas.image);
-    p.painter().drawImage(x, y, result);
 }
 
-QRegion RoundRectRegion(FrameRect rect, int cornerWidth, int cornerHeight)
+void FillRegion(FrameCanvas& canvas, const FrameRegion& region, Colour colour)
 {
-    if (rect.left > rect.right)
-        std::swap(rect.left, rect.right);
-    if (rect.top > rect.bottom)
-        std::swap(rect.top, rect.bottom);
-    // The region stops one pixel short of the right and bottom edges, so it matches the
-    // rounded rectangle drawn over (left, top, right - 1, bottom - 1).
-    const FrameRect shape{rect.left, rect.top, rect.right - 1, rect.bottom - 1};
-    const std::vector<RowSpan> rows = roundRectRows(shape, cornerWidth, cornerHeight);
-    QRegion region;
-    std::size_t j = 0;
-    while (j < rows.size()) {
-        // Rows with the same span become one rectangle.
-        std::size_t k = j + 1;
-        while (k < rows.size() && rows[k].x0 == rows[j].x0 && rows[k].x1 == rows[j].x1)
-            ++k;
-        region += QRect(rows[j].x0, shape.top + int(j), rows[j].x1 - rows[j].x0 + 1, int(k - j));
-        j = k;
-    }
-    return region;
-}
-
-QRegion PolygonRegion(const QPolygon& points)
-{
-    return QRegion(points, Qt::OddEvenFill);
-}
-
-void FillRegion(FrameCanvas& canvas, const QRegion& region, Colour colour)
-{
-    PixelPainter p(canvas.image);
-    const QColor c = paintColour(colour);
-    for (const QRect& r : region)
-        p.fill(r.x(), r.y(), r.width(), r.height(), c);
+    const std::uint32_t c = paintColour(colour);
+    for (const RegionBox& box : region.boxes())
+        canvas.fillBox(box.x, box.y, box.width, box.height, c);
 }
 
 }  // namespace tav

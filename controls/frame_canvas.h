@@ -2,8 +2,9 @@
 //
 // The surface is a persistent image that keeps what was drawn until the next repaint, plus the
 // drawing state the routines share (pen colour, fill colour, fill mode, background colour,
-// font). Every pixel is put there by a QPainter with anti-aliasing off, following the pixel
-// rules of the 2D calls the control was written against:
+// font). Every pixel but the caption's glyphs is put there by the routines below, in plain
+// code, so that the frames look the same wherever they are shown. The pixel rules are those
+// of the 2D calls the control was written against:
 // - a line never includes its end point;
 // - a rounded rectangle covers left..right-1 and top..bottom-1, its outline one pixel wide and
 //   inside that area, the inside filled unless the fill mode is hollow;
@@ -17,12 +18,10 @@
 
 #include "controls/frame_colours.h"
 #include "controls/frame_picture.h"
+#include "controls/frame_region.h"
+#include "controls/frame_text.h"
 
-#include <QFont>
-#include <QImage>
-#include <QPolygon>
-#include <QRegion>
-
+#include <cstdint>
 #include <vector>
 
 namespace tav {
@@ -31,15 +30,6 @@ enum class FillMode { Solid, Hollow };
 enum class Corners { Square, Rounded };
 enum class GradientAxis { Vertical, Horizontal };
 enum class Outline { None, Drawn };
-
-// (left, top, right, bottom) as the platform's rectangle calls take it.
-struct FrameRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    friend bool operator==(const FrameRect&, const FrameRect&) = default;
-};
 
 // (x, y, width, height), the form the gradient routines take.
 struct FrameArea {
@@ -52,24 +42,38 @@ struct FrameArea {
 struct FrameCanvas {
     FrameCanvas();
 
-    int width() const { return image.width(); }
-    int height() const { return image.height(); }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
 
     // A new image of the given size (at least 1 x 1), cleared to the background colour.
     void resize(int newWidth, int newHeight);
     // Clears the whole surface to the background colour.
     void Cls();
 
-    QImage image;  // RGB32 at 96 dots per inch, so that point sizes give the window's pixels
+    // A pixel, 0x00RRGGBB (in memory blue, green, red, unused: a 32-bit bitmap's order).
+    std::uint32_t pixel(int x, int y) const { return pixels[index(x, y)]; }
+    void setPixel(int x, int y, std::uint32_t rgb) { pixels[index(x, y)] = rgb; }
+    // Pixels x .. x + width - 1 of row y, clipped to the surface.
+    void fillSpan(int x, int y, int width, std::uint32_t rgb);
+    void fillBox(int x, int y, int width, int height, std::uint32_t rgb);
+
+    std::vector<std::uint32_t> pixels;  // rows top to bottom, width() pixels each
     Colour foreColor = kBlack;  // pen and text colour
     Colour fillColor = kBlack;
     FillMode fillMode = FillMode::Solid;
     Colour backColor = systemColourRef(kColorBtnFace);
-    QFont font;
+    FrameFont font;
+
+private:
+    std::size_t index(int x, int y) const { return std::size_t(y) * std::size_t(m_width) + std::size_t(x); }
+
+    int m_width = 0;
+    int m_height = 0;
 };
 
-// The colour a pixel is drawn in: system references translated, the high byte dropped.
-QColor paintColour(Colour colour);
+// The pixel a colour is drawn as (0x00RRGGBB): system references translated, the high byte
+// dropped.
+std::uint32_t paintColour(Colour colour);
 
 void SetPixel(FrameCanvas& canvas, int x, int y, Colour colour);
 
@@ -109,24 +113,14 @@ void DrawGripper(FrameCanvas& canvas, Colour light, Colour dark, int stripHeight
 // Eight single pixels that smooth the corners of a 9-pixel rounded outline.
 void DrawCornerPixels(FrameCanvas& canvas, Colour colour);
 
+// The picture scaled to w x h at (x, y), each pixel from the source pixel under its centre:
+// a bitmap opaque, an icon composed over the surface by its alpha.
+void DrawPicture(FrameCanvas& canvas, int x, int y, int width, int height, const FramePicture& picture);
+
 // The picture in grey tones at (x, y), w x h: pixels that are black in the rendered picture
 // (an icon's transparent parts among them) leave the surface as it was.
 void DrawPictureDisabled(FrameCanvas& canvas, int x, int y, int width, int height, const FramePicture& picture);
 
-// Regions, in surface pixels.
-QRegion RoundRectRegion(FrameRect rect, int cornerWidth, int cornerHeight);
-QRegion PolygonRegion(const QPolygon& points);  // alternate (even-odd) filling
-void FillRegion(FrameCanvas& canvas, const QRegion& region, Colour colour);
-
-// Inclusive horizontal extent [x0, x1] of one row of a rounded rectangle.
-struct RowSpan {
-    int x0 = 0;
-    int x1 = -1;
-};
-
-// The rows top..bottom-1 of the rounded rectangle covering left..right-1 with a corner
-// ellipse of cornerWidth x cornerHeight (clamped to the rectangle): a pixel belongs to it when
-// its centre lies inside the shape. Empty when the rectangle is.
-std::vector<RowSpan> roundRectRows(FrameRect rect, int cornerWidth, int cornerHeight);
+void FillRegion(FrameCanvas& canvas, const FrameRegion& region, Colour colour);
 
 }  // namespace tav

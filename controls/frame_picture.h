@@ -1,9 +1,9 @@
 // The picture object a frame control shows beside its caption.
 #pragma once
 
-#include <QImage>
-
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace tav {
 
@@ -12,7 +12,12 @@ struct FramePicture {
     enum class Kind { Bitmap, Icon };
 
     Kind kind = Kind::Icon;
-    QImage image;
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;  // rows top to bottom, 0xAARRGGBB, alpha not premultiplied
+
+    bool isNull() const { return width <= 0 || height <= 0; }
+    std::uint32_t pixel(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
 };
 
 // Pictures are handed over and stored by reference, as the host's picture objects are.

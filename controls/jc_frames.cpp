@@ -2,10 +2,7 @@
 // colours, persistence and the host notifications. The painting is in jc_frames_paint.cpp.
 #include "controls/jc_frames.h"
 
-#include <QMouseEvent>
-#include <QPainter>
-#include <QResizeEvent>
-
+#include <algorithm>
 #include <array>
 
 namespace tav {
@@ -48,42 +45,12 @@ constexpr std::array<StylePreset, 9> kStylePresets = {{
     {0, 0, 0xFFFFFF, 22, CaptionAlignment::AlignCenter},
 }};
 
-// Mouse buttons and shift keys in the platform's bit layout.
-qint16 buttonBits(Qt::MouseButtons buttons)
-{
-    qint16 bits = 0;
-    if (buttons & Qt::LeftButton)
-        bits |= 1;
-    if (buttons & Qt::RightButton)
-        bits |= 2;
-    if (buttons & Qt::MiddleButton)
-        bits |= 4;
-    return bits;
-}
-
-qint16 shiftBits(Qt::KeyboardModifiers modifiers)
-{
-    qint16 bits = 0;
-    if (modifiers & Qt::ShiftModifier)
-        bits |= 1;
-    if (modifiers & Qt::ControlModifier)
-        bits |= 2;
-    if (modifiers & Qt::AltModifier)
-        bits |= 4;
-    return bits;
-}
-
 }  // namespace
 
-jcFrames::jcFrames(QWidget* parent) : QWidget(parent)
+jcFrames::jcFrames(const FrameText& text) : m_text(text)
 {
-    setMinimumSize(kMinimumWidthPixels, kMinimumHeightPixels);
-    setMouseTracking(true);
-    // The image is shown whole on every paint; Qt need not clear behind it.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    m_canvas.resize(width(), height());
-
-    m_canvas.font = QFont();
+    m_canvas.resize(kMinimumWidthPixels, kMinimumHeightPixels);
+    m_canvas.font = FrameFont();
     m_IconSize = kDefaultIconSize;
     m_ColorFrom = kDefaultColorFrom;
     m_ColorTo = kDefaultColorTo;
@@ -96,21 +63,19 @@ jcFrames::jcFrames(QWidget* parent) : QWidget(parent)
     m_IconAlignment = IconPlacement::IconLeft;
 }
 
-jcFrames::~jcFrames() = default;
-
 Colour jcFrames::ambientBackColor() const
 {
     return m_ambient ? m_ambient->BackColor() : systemColourRef(kColorBtnFace);
 }
 
-QString jcFrames::ambientDisplayName() const
+std::u16string jcFrames::ambientDisplayName() const
 {
-    return m_ambient ? m_ambient->DisplayName() : objectName();
+    return m_ambient ? m_ambient->DisplayName() : m_name;
 }
 
-QFont jcFrames::ambientFont() const
+FrameFont jcFrames::ambientFont() const
 {
-    return m_ambient ? m_ambient->Font() : QFont();
+    return m_ambient ? m_ambient->Font() : FrameFont();
 }
 
 void jcFrames::initProperties()
@@ -161,7 +126,7 @@ void jcFrames::readProperties(PropertyBag& bag)
     m_TextColor = readColour(kKeyTextColor, 0);
     m_Alignment = CaptionAlignment(readInt(kKeyAlignment, kDefaultAlignment));
     m_IconAlignment = IconPlacement(readInt(kKeyIconAlignment, 0));
-    const QFont font = propertyToFont(bag.readProperty(kKeyFont, ambientFont()));
+    const FrameFont font = propertyToFont(bag.readProperty(kKeyFont, ambientFont()));
     m_Picture = propertyToPicture(bag.readProperty(kKeyPicture, PictureRef()));
     m_IconSize = propertyToInt16(bag.readProperty(kKeyIconSize, kDefaultIconSize));
     m_ThemeColor = ColorTheme(readInt(kKeyThemeColor, 0));
@@ -210,7 +175,8 @@ void jcFrames::writeProperties(PropertyBag& bag) const
 
 void jcFrames::notify(const char* key)
 {
-    emit propertyChanged(QString::fromLatin1(key));
+    if (onPropertyChanged)
+        onPropertyChanged(key);
 }
 
 void jcFrames::setFrameColor(Colour value)
@@ -328,16 +294,12 @@ void jcFrames::setEnabled(bool value)
     m_Enabled = value;
     notify(kKeyEnabled);
     Repaint();
-    // Contained widgets follow; one that fails must not keep the others from following.
-    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        try {
-            child->setEnabled(value);
-        } catch (...) {
-        }
-    }
+    // Contained controls follow.
+    if (onEnabledChanged)
+        onEnabledChanged(value);
 }
 
-void jcFrames::setCaption(const QString& value)
+void jcFrames::setCaption(const std::u16string& value)
 {
     m_Caption = value;
     notify(kKeyCaption);
@@ -360,17 +322,14 @@ void jcFrames::setStyle(FrameStyle value)
     Repaint();
 }
 
-void jcFrames::setFont(const QFont& value)
+void jcFrames::setFont(const FrameFont& value)
 {
-    // Bold, italic, name and size, in this order; underline, strike-out, weight and character
-    // set stay as they were.
-    m_canvas.font.setBold(value.bold());
-    m_canvas.font.setItalic(value.italic());
-    m_canvas.font.setFamily(value.family());
-    if (value.pointSizeF() > 0)
-        m_canvas.font.setPointSizeF(value.pointSizeF());
-    else if (value.pixelSize() > 0)
-        m_canvas.font.setPixelSize(value.pixelSize());
+    // Bold, italic, name and size; underline and strike-out stay as they were.
+    m_canvas.font.bold = value.bold;
+    m_canvas.font.italic = value.italic;
+    m_canvas.font.name = value.name;
+    if (value.points > 0)
+        m_canvas.font.points = value.points;
     notify(kKeyFont);
     Repaint();
 }
@@ -479,29 +438,17 @@ void jcFrames::ComputeDisabledColors()
     m_DisabledThemeBorderColor = TranslateColor(systemColourRef(kColorInactiveBorder));
 }
 
-void jcFrames::paintEvent(QPaintEvent*)
+void jcFrames::resize(int newWidth, int newHeight)
 {
-    QPainter painter(this);
-    painter.drawImage(0, 0, m_canvas.image);
-}
-
-void jcFrames::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    // The minimum size normally keeps the host from going below it; a host that sets the
-    // geometry around it is put right here, width first.
-    if (width() < kMinimumWidthPixels)
-        resize(kMinimumWidthPixels, height());
-    if (height() < kMinimumHeightPixels)
-        resize(width(), kMinimumHeightPixels);
+    // A host that sets the size below the smallest one is put right, width first.
+    m_canvas.resize(std::max(newWidth, kMinimumWidthPixels), std::max(newHeight, kMinimumHeightPixels));
     Repaint();
 }
 
-void jcFrames::mouseMoveEvent(QMouseEvent* event)
+void jcFrames::MouseMove(std::int16_t button, std::int16_t shift, float x, float y)
 {
-    const QPointF position = event->position();
-    emit MouseMove(buttonBits(event->buttons()), shiftBits(event->modifiers()), float(position.x()),
-                   float(position.y()));
+    if (onMouseMove)
+        onMouseMove(button, shift, x, y);
 }
 
 }  // namespace tav

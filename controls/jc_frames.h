@@ -1,27 +1,29 @@
 // jcFrames: the drawn group-box control that frames the steps of the main window.
 //
-// A QWidget that hosts child widgets and draws a frame around them in one of nine looks, with
-// a caption, an optional icon, colour themes, gradient headers and a disabled look. Every
-// property change, load and resize ends in one full repaint into a persistent image, which
-// paintEvent only shows; nothing repaints on its own. Properties are persisted through a
-// PropertyBag under their own names, with the defaults listed in writeProperties.
+// It draws a frame around the controls it contains in one of nine looks, with a caption, an
+// optional icon, colour themes, gradient headers and a disabled look. Every property change,
+// load and resize ends in one full repaint into a persistent image, which the window that
+// shows the control only copies to the screen; nothing repaints on its own. Properties are
+// persisted through a PropertyBag under their own names, with the defaults listed in
+// writeProperties.
 //
-// The setters of Enabled, Font and Style hide QWidget's functions of the same name on purpose:
-// Enabled is the frame's look (handed on to the contained widgets, the frame itself keeps
-// raising MouseMove), Font is the caption font (not handed on to the contained widgets), and
-// Style is the look number.
+// The control is toolkit-neutral: a host window (a Qt widget, a Win32 child window) shows its
+// surface cut to its window region, passes on resizes and mouse moves, and hands Enabled on
+// to the contained controls. Text goes through the FrameText the control is made with.
 #pragma once
 
 #include "controls/frame_canvas.h"
 #include "controls/frame_colours.h"
 #include "controls/frame_picture.h"
+#include "controls/frame_region.h"
+#include "controls/frame_text.h"
 #include "controls/property_bag.h"
 
-#include <QFont>
-#include <QString>
-#include <QWidget>
-
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace tav {
 
@@ -97,15 +99,6 @@ inline constexpr const char* kKeyColorTo = "ColorTo";
 inline constexpr const char* kKeyHeaderStyle = "HeaderStyle";
 inline constexpr const char* kKeyGradientHeaderStyle = "GradientHeaderStyle";
 
-// Text-drawing flags of the caption (the platform's values).
-inline constexpr int kDtLeft = 0x0;
-inline constexpr int kDtCenter = 0x1;
-inline constexpr int kDtRight = 0x2;
-inline constexpr int kDtVCenter = 0x4;
-inline constexpr int kDtWordBreak = 0x10;
-inline constexpr int kDtSingleLine = 0x20;
-inline constexpr int kDtCalcRect = 0x400;
-
 // Smallest outer size, 700 x 400 twips: at 96 dots per inch a twip is 1/15 pixel, and the
 // size is taken up to whole pixels, 46.7 -> 47 and 26.7 -> 27.
 inline constexpr int kMinimumWidthTwips = 700;
@@ -114,15 +107,26 @@ inline constexpr int kTwipsPerPixel = 15;
 inline constexpr int kMinimumWidthPixels = (kMinimumWidthTwips + kTwipsPerPixel - 1) / kTwipsPerPixel;
 inline constexpr int kMinimumHeightPixels = (kMinimumHeightTwips + kTwipsPerPixel - 1) / kTwipsPerPixel;
 
-class jcFrames : public QWidget {
-    Q_OBJECT
-
+class jcFrames {
 public:
-    // Created: a default caption font, IconSize 16, the custom gradient colours, theme 0
-    // applied, enabled, TextBoxHeight 22, centred caption, icon at the left. Every other
-    // property is zero, False or empty until a new instance is placed or a load follows.
-    explicit jcFrames(QWidget* parent = nullptr);
-    ~jcFrames() override;
+    // Created at the smallest size: a default caption font, IconSize 16, the custom gradient
+    // colours, theme 0 applied, enabled, TextBoxHeight 22, centred caption, icon at the left.
+    // Every other property is zero, False or empty until a new instance is placed or a load
+    // follows. `text` is borrowed.
+    explicit jcFrames(const FrameText& text);
+
+    // The host's notifications: after every repaint (show the surface, cut the window to
+    // windowRegion()), when Enabled is set (hand it on to the contained controls), when a
+    // property changes (with its key), and every mouse move over the control (buttons 1 left,
+    // 2 right, 4 middle; shift state 1 shift, 2 control, 4 alt; the position in pixels).
+    std::function<void()> onRepainted;
+    std::function<void(bool enabled)> onEnabledChanged;
+    std::function<void(std::string_view key)> onPropertyChanged;
+    std::function<void(std::int16_t button, std::int16_t shift, float x, float y)> onMouseMove;
+
+    // The host's name of the instance, its display name when there is no ambient.
+    void setName(std::u16string name) { m_name = std::move(name); }
+    const std::u16string& name() const { return m_name; }
 
     // The host's ambient properties, borrowed; without a host the back colour is the button
     // face, the display name the object name and the font the application's.
@@ -139,14 +143,14 @@ public:
     bool Enabled() const { return m_Enabled; }
     std::int32_t TxtBoxShadow() const { return m_TxtBoxShadow; }
     bool RoundedCorner() const { return m_RoundedCorner; }
-    QString Caption() const { return m_Caption; }
+    const std::u16string& Caption() const { return m_Caption; }
     CaptionAlignment Alignment() const { return m_Alignment; }
     FrameStyle Style() const { return m_Style; }
     std::int32_t TextBoxHeight() const { return m_TextBoxHeight; }
     Colour TextColor() const { return m_TextColor; }
     Colour TextBoxColor() const { return m_TextBoxColor; }
     Colour BackColor() const { return m_BackColor; }
-    QFont Font() const { return m_canvas.font; }
+    const FrameFont& Font() const { return m_canvas.font; }
     PictureRef Picture() const { return m_Picture; }
     std::int16_t IconSize() const { return m_IconSize; }
     IconPlacement IconAlignment() const { return m_IconAlignment; }
@@ -162,14 +166,14 @@ public:
     void setEnabled(bool value);
     void setTxtBoxShadow(std::int32_t value);
     void setRoundedCorner(bool value);
-    void setCaption(const QString& value);
+    void setCaption(const std::u16string& value);
     void setAlignment(CaptionAlignment value);
     void setStyle(FrameStyle value);
     void setTextBoxHeight(std::int32_t value);
     void setTextColor(Colour value);
     void setTextBoxColor(Colour value);
     void setBackColor(Colour value);
-    void setFont(const QFont& value);
+    void setFont(const FrameFont& value);
     void setPicture(PictureRef value);
     void setIconSize(std::int16_t value);
     void setIconAlignment(IconPlacement value);
@@ -179,28 +183,25 @@ public:
     void setHeaderStyle(HeaderKind value);
     void setGradientHeaderStyle(GradientDirection value);
 
+    // The outer size. Below the smallest size it is put right, width first; then a repaint.
+    void resize(int width, int height);
+    int width() const { return m_canvas.width(); }
+    int height() const { return m_canvas.height(); }
+    // A mouse move the host saw, raised as onMouseMove.
+    void MouseMove(std::int16_t button, std::int16_t shift, float x, float y);
+
     // The full repaint: clear, the frame of the current look, caption and icon.
     void Repaint();
     // The caption cut from the end until it and "..." fit the width; empty when not even one
     // character does. A caption that fits is returned whole.
-    QString FitCaption(const QString& text, int width) const;
+    std::u16string FitCaption(const std::u16string& text, int width) const;
 
-    // The persistent image the control shows (its mask, when set, clips what is visible).
-    const QImage& surfaceImage() const { return m_canvas.image; }
+    // The persistent image the control shows.
+    const FrameCanvas& surface() const { return m_canvas; }
+    // The window's shape since the last repaint; none while the window is rectangular.
+    const std::optional<FrameRegion>& windowRegion() const { return m_windowRegion; }
     // The current text-drawing flags of the caption.
     int TextFormat() const { return m_TextFormat; }
-
-signals:
-    // The host's property-changed notification, with the key of the changed property.
-    void propertyChanged(const QString& key);
-    // Every mouse move over the control: buttons (1 left, 2 right, 4 middle), shift state
-    // (1 shift, 2 control, 4 alt) and the position in pixels.
-    void MouseMove(qint16 Button, qint16 Shift, float X, float Y);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     // What a style painter hands to the caption and icon steps.
@@ -211,8 +212,8 @@ private:
     };
 
     Colour ambientBackColor() const;
-    QString ambientDisplayName() const;
-    QFont ambientFont() const;
+    std::u16string ambientDisplayName() const;
+    FrameFont ambientFont() const;
 
     void notify(const char* key);
     void computeTextFormat();
@@ -222,10 +223,9 @@ private:
     void ResetWindowRegion();
     void choosePaintColours();
 
-    // Caption measuring and drawing, with the surface's font on the surface's image.
-    QFont captionFont() const;
-    int textWidth(const QString& text) const;
-    int textHeight(const QString& text) const;
+    // Caption measuring and drawing, with the surface's font.
+    int textWidth(std::u16string_view text) const;
+    int textHeight(std::u16string_view text) const;
     void drawCaption(const StyleLayout& layout);
     void drawIcon(StyleLayout layout);
 
@@ -248,8 +248,11 @@ private:
     };
     TabShape tabShape() const;
 
+    const FrameText& m_text;
     const AmbientProperties* m_ambient = nullptr;
+    std::u16string m_name;
     FrameCanvas m_canvas;  // persistent image and drawing state; its font is the caption font
+    std::optional<FrameRegion> m_windowRegion;
 
     // Property values.
     Colour m_FrameColor = 0;
@@ -258,7 +261,7 @@ private:
     bool m_Enabled = true;
     std::int32_t m_TxtBoxShadow = 0;
     bool m_RoundedCorner = false;
-    QString m_Caption;
+    std::u16string m_Caption;
     CaptionAlignment m_Alignment = CaptionAlignment::AlignCenter;
     FrameStyle m_Style = FrameStyle::BorderCaption;
     std::int32_t m_TextBoxHeight = 22;

@@ -7,9 +7,6 @@
 // conversion to an integer rounds half to even (roundEven).
 #include "controls/jc_frames.h"
 
-#include <QFontMetricsF>
-#include <QPainter>
-
 #include <algorithm>
 #include <cmath>
 
@@ -22,85 +19,52 @@ constexpr Colour kShadowGrey = 0xA7A7A7;      // 167, 167, 167, blended with the
 constexpr int kFrameCorner = 10;
 constexpr int kPanelCorner = 9;
 constexpr int kMinimumTabWidth = 100;
-constexpr const char* kEllipsis = "...";
+constexpr std::u16string_view kEllipsis = u"...";
 
 Corners cornersOf(bool rounded) { return rounded ? Corners::Rounded : Corners::Square; }
 
-QRect toQRect(const FrameRect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
-
-// The platform's text flags in Qt's terms. Vertical centring only works on a single line;
-// with word breaks the text starts at the top of its rectangle.
-int qtTextFlags(int format)
-{
-    int flags = 0;
-    switch (format & (kDtCenter | kDtRight)) {
-    case kDtCenter:
-        flags |= Qt::AlignHCenter;
-        break;
-    case kDtRight:
-        flags |= Qt::AlignRight;
-        break;
-    default:
-        flags |= Qt::AlignLeft;
-        break;
-    }
-    if (format & kDtSingleLine) {
-        flags |= Qt::TextSingleLine;
-        flags |= (format & kDtVCenter) ? Qt::AlignVCenter : Qt::AlignTop;
-    } else {
-        flags |= Qt::AlignTop;
-        if (format & kDtWordBreak)
-            flags |= Qt::TextWordWrap;
-    }
-    return flags;
-}
-
 }  // namespace
 
-QFont jcFrames::captionFont() const
+int jcFrames::textWidth(std::u16string_view text) const
 {
-    QFont font = m_canvas.font;
-    // Aliased glyphs on whole-pixel advances, as the classic desktop drew small captions.
-    font.setStyleStrategy(QFont::NoAntialias);
-    font.setHintingPreference(QFont::PreferFullHinting);
-    return font;
-}
-
-int jcFrames::textWidth(const QString& text) const
-{
-    const QFontMetricsF metrics(captionFont(), &m_canvas.image);
     double widest = 0.0;
-    for (const QString& line : text.split(QLatin1Char('\n')))
-        widest = std::max(widest, metrics.horizontalAdvance(line));
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = text.find(u'\n', start);
+        widest = std::max(widest, m_text.lineWidth(m_canvas.font, text.substr(start, end - start)));
+        if (end == std::u16string_view::npos)
+            break;
+        start = end + 1;
+    }
     return roundEven(widest);
 }
 
-int jcFrames::textHeight(const QString& text) const
+int jcFrames::textHeight(std::u16string_view text) const
 {
-    const QFontMetricsF metrics(captionFont(), &m_canvas.image);
-    return roundEven(metrics.height() * double(text.count(QLatin1Char('\n')) + 1));
+    const auto lines = std::count(text.begin(), text.end(), u'\n') + 1;
+    return roundEven(m_text.lineHeight(m_canvas.font) * double(lines));
 }
 
-QString jcFrames::FitCaption(const QString& text, int width) const
+std::u16string jcFrames::FitCaption(const std::u16string& text, int width) const
 {
-    QString s = text;
+    std::u16string s = text;
     if (textWidth(s) <= width)
         return s;
-    const QString ellipsis = QString::fromLatin1(kEllipsis);
-    qsizetype n = text.size();
-    while (n != 0 && textWidth(s + ellipsis) > width) {
+    std::size_t n = text.size();
+    const auto highSurrogate = [](char16_t c) { return c >= 0xD800 && c <= 0xDBFF; };
+    while (n != 0 && textWidth(s + std::u16string(kEllipsis)) > width) {
         --n;
         // Never leave half of a surrogate pair at the end.
-        if (n > 0 && text.at(n - 1).isHighSurrogate())
+        if (n > 0 && highSurrogate(text[n - 1]))
             --n;
-        s = text.left(n);
+        s = text.substr(0, n);
     }
-    return n != 0 ? s + ellipsis : QString();
+    return n != 0 ? s + std::u16string(kEllipsis) : std::u16string();
 }
 
 void jcFrames::ResetWindowRegion()
 {
-    clearMask();
+    m_windowRegion.reset();
     m_canvas.fillMode = FillMode::Solid;
 }
 
@@ -116,10 +80,6 @@ void jcFrames::choosePaintColours()
 
 void jcFrames::Repaint()
 {
-    // The persistent image follows the control's size.
-    if (m_canvas.image.size() != size())
-        m_canvas.resize(width(), height());
-
     // 1. Layout constants; the caption rectangle and icon position start at 0.
     m_EdgeBarHeight = 3;
     m_TextBoxInset = 15;
@@ -131,7 +91,7 @@ void jcFrames::Repaint()
     m_canvas.Cls();
 
     // 3. Caption size; without a caption the measured sizes keep their last values.
-    if (!m_Caption.isEmpty()) {
+    if (!m_Caption.empty()) {
         m_CaptionWidth = textWidth(m_Caption);
         m_CaptionHeight = textHeight(m_Caption);
         m_BodyTop = roundEven(m_CaptionHeight / 2.0);
@@ -197,7 +157,7 @@ void jcFrames::Repaint()
     }
 
     // 7. Caption.
-    if (!m_Caption.isEmpty())
+    if (!m_Caption.empty())
         drawCaption(layout);
 
     // 8. and 9. Icon.
@@ -205,42 +165,32 @@ void jcFrames::Repaint()
         m_Style != FrameStyle::FolderTab)
         drawIcon(layout);
 
-    update();
+    if (onRepainted)
+        onRepainted();
 }
 
 void jcFrames::drawCaption(const StyleLayout& layout)
 {
     m_canvas.foreColor = m_Enabled ? m_TextColor : TranslateColor(systemColourRef(kColorGrayText));
     FrameRect target = layout.caption;
-    QString text = m_Caption;
-    const QFont font = captionFont();
+    std::u16string text = m_Caption;
 
     if (m_Style != FrameStyle::CaptionPanel) {
         text = FitCaption(m_Caption, layout.caption.right - layout.caption.left);
     } else {
         // Measure the wrapped block from the rectangle's top-left corner, then centre the block
         // in the rectangle; the halves truncate towards zero.
-        const QFontMetricsF metrics(font, &m_canvas.image);
-        const QRectF from(target.left, target.top, std::max(target.right - target.left, 0),
-                          std::max(target.bottom - target.top, 0));
-        const QRectF block = metrics.boundingRect(from, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_Caption);
-        target.right = target.left + int(std::ceil(block.width()));
-        target.bottom = target.top + int(std::ceil(block.height()));
+        const TextSize block = m_text.wrappedSize(m_canvas.font, std::max(target.right - target.left, 0), m_Caption);
+        target.right = target.left + int(std::ceil(block.width));
+        target.bottom = target.top + int(std::ceil(block.height));
         const int dx = (layout.caption.right - target.right) / 2;
         const int dy = (layout.caption.bottom - target.bottom) / 2;
         target = FrameRect{target.left + dx, target.top + dy, target.right + dx, target.bottom + dy};
     }
     // The text is clipped to its rectangle, so an empty rectangle shows nothing.
-    if (text.isEmpty() || target.right <= target.left || target.bottom <= target.top)
+    if (text.empty() || target.right <= target.left || target.bottom <= target.top)
         return;
-    QPainter painter(&m_canvas.image);
-    painter.setRenderHint(QPainter::TextAntialiasing, false);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setFont(font);
-    painter.setPen(paintColour(m_canvas.foreColor));
-    painter.setBackgroundMode(Qt::TransparentMode);
-    painter.setClipRect(toQRect(target));
-    painter.drawText(toQRect(target), qtTextFlags(m_TextFormat), text);
+    m_text.draw(m_canvas, m_canvas.font, TranslateColor(m_canvas.foreColor) & 0xFFFFFF, target, m_TextFormat, text);
 }
 
 void jcFrames::drawIcon(StyleLayout layout)
@@ -255,20 +205,14 @@ void jcFrames::drawIcon(StyleLayout layout)
     } else if (layout.iconY < 0) {
         layout.iconY = std::int16_t(roundEven(m_IconGap / 2.0));
     }
-    if (m_IconSize <= 0 || m_Picture->image.isNull())
+    if (m_IconSize <= 0 || m_Picture->isNull())
         return;
     if (!m_Enabled) {
         DrawPictureDisabled(m_canvas, layout.iconX, layout.iconY, m_IconSize, m_IconSize, *m_Picture);
         return;
     }
     // Scaled to the icon size; an icon keeps its transparency, a bitmap is opaque.
-    QPainter painter(&m_canvas.image);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    const QRect box(layout.iconX, layout.iconY, m_IconSize, m_IconSize);
-    if (m_Picture->kind == FramePicture::Kind::Bitmap)
-        painter.drawImage(box, m_Picture->image.convertToFormat(QImage::Format_RGB32));
-    else
-        painter.drawImage(box, m_Picture->image);
+    DrawPicture(m_canvas, layout.iconX, layout.iconY, m_IconSize, m_IconSize, *m_Picture);
 }
 
 jcFrames::StyleLayout jcFrames::paintBorderCaption()
@@ -278,7 +222,7 @@ jcFrames::StyleLayout jcFrames::paintBorderCaption()
     StyleLayout layout;
     DrawRoundBox(m_canvas, cornersOf(m_RoundedCorner), kFrameCorner, m_PaintFillColor, m_PaintFrameColor,
                  FrameRect{0, m_BodyTop, roundEven(sw - 1), roundEven(sh - 1)}, FillMode::Solid);
-    if (m_Caption.isEmpty())
+    if (m_Caption.empty())
         return layout;
     int x = 0;
     if (m_Alignment == CaptionAlignment::AlignLeft)
@@ -443,8 +387,8 @@ jcFrames::StyleLayout jcFrames::paintTab()
     StyleLayout layout;
 
     // The tab's top-left corner follows the frame's rounding.
-    const QPolygon polygon({QPoint(0, 0), QPoint(0, h), QPoint(w, h), QPoint(slantEnd, 0)});
-    const QRegion tabRegion = PolygonRegion(polygon) & RoundRectRegion(tab.outer, tab.corner, tab.corner);
+    const FrameRegion tabRegion = FrameRegion::polygon({{0, 0}, {0, h}, {w, h}, {slantEnd, 0}})
+                                      .intersected(FrameRegion::roundRect(tab.outer, tab.corner, tab.corner));
 
     DrawRoundBox(m_canvas, cornersOf(m_RoundedCorner), kFrameCorner, m_PaintFillColor, m_PaintFillColor, tab.outer,
                  FillMode::Solid);
@@ -471,8 +415,7 @@ jcFrames::StyleLayout jcFrames::paintFolderTab()
     StyleLayout layout;
 
     // The tab, wider at its foot, slanting on the right.
-    const QPolygon polygon({QPoint(6, 0), QPoint(6, h), QPoint(slantEnd, h), QPoint(w, 0)});
-    FillRegion(m_canvas, PolygonRegion(polygon), m_PaintTextBoxColor);
+    FillRegion(m_canvas, FrameRegion::polygon({{6, 0}, {6, h}, {slantEnd, h}, {w, 0}}), m_PaintTextBoxColor);
     // Its rounded top-left part, and a patch hiding that box's right edge where it meets the slant.
     DrawRoundBox(m_canvas, cornersOf(m_RoundedCorner), kFrameCorner, m_PaintTextBoxColor, m_PaintFrameColor,
                  FrameRect{0, 0, roundEven(0.9 * w), roundEven(1.3 * h)}, FillMode::Solid);
@@ -504,7 +447,7 @@ jcFrames::StyleLayout jcFrames::paintEtchedLine()
     const Colour line = TranslateColor(systemColourRef(m_Enabled ? kColor3DDkShadow : kColorGrayText));
     DrawLine(m_canvas, 0, m_BodyTop, roundEven(sw), m_BodyTop, line);
     DrawLine(m_canvas, 0, m_BodyTop + 1, roundEven(sw), m_BodyTop + 1, kWhite);
-    if (m_Caption.isEmpty())
+    if (m_Caption.empty())
         return layout;
     int x = 0;
     if (m_Alignment == CaptionAlignment::AlignLeft)
@@ -541,8 +484,8 @@ jcFrames::StyleLayout jcFrames::paintCaptionPanel()
                    enumValue(m_GradientHeaderStyle), Outline::None, 0, kPanelGradientRatio);
     }
     // The rounded window shape; the window owns it from here on.
-    setMask(QRegion(outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top) &
-            RoundRectRegion(outer, corner, corner));
+    m_windowRegion = FrameRegion::rectangle(outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top)
+                         .intersected(FrameRegion::roundRect(outer, corner, corner));
     m_canvas.fillMode = gradient ? FillMode::Hollow : FillMode::Solid;
     // The outline, unless it would only repeat the background colour over a gradient.
     if (!(pen == m_canvas.backColor && m_HeaderStyle != HeaderKind::HeaderPlain)) {

@@ -14,7 +14,7 @@ constexpr std::int32_t kTrueAsInteger = -1;
 
 }  // namespace
 
-MemoryPropertyBag::MemoryPropertyBag(std::initializer_list<std::pair<QString, PropertyValue>> values)
+MemoryPropertyBag::MemoryPropertyBag(std::initializer_list<std::pair<std::string, PropertyValue>> values)
 {
     for (const auto& [key, value] : values) {
         // Later entries of a key replace earlier ones, as repeated writes do.
@@ -30,13 +30,13 @@ MemoryPropertyBag::MemoryPropertyBag(std::initializer_list<std::pair<QString, Pr
     }
 }
 
-PropertyValue MemoryPropertyBag::readProperty(const QString& key, const PropertyValue& defaultValue)
+PropertyValue MemoryPropertyBag::readProperty(const std::string& key, const PropertyValue& defaultValue)
 {
     const PropertyValue* stored = find(key);
     return stored ? *stored : defaultValue;
 }
 
-void MemoryPropertyBag::writeProperty(const QString& key, const PropertyValue& value, const PropertyValue& defaultValue)
+void MemoryPropertyBag::writeProperty(const std::string& key, const PropertyValue& value, const PropertyValue& defaultValue)
 {
     for (auto it = m_values.begin(); it != m_values.end(); ++it) {
         if (it->first == key) {
@@ -52,7 +52,7 @@ void MemoryPropertyBag::writeProperty(const QString& key, const PropertyValue& v
         m_values.emplace_back(key, value);
 }
 
-const PropertyValue* MemoryPropertyBag::find(const QString& key) const
+const PropertyValue* MemoryPropertyBag::find(const std::string& key) const
 {
     for (const auto& entry : m_values) {
         if (entry.first == key)
@@ -61,9 +61,9 @@ const PropertyValue* MemoryPropertyBag::find(const QString& key) const
     return nullptr;
 }
 
-std::vector<QString> MemoryPropertyBag::keys() const
+std::vector<std::string> MemoryPropertyBag::keys() const
 {
-    std::vector<QString> result;
+    std::vector<std::string> result;
     result.reserve(m_values.size());
     for (const auto& entry : m_values)
         result.push_back(entry.first);
@@ -107,18 +107,19 @@ bool propertyToBool(const PropertyValue& value)
     return propertyToInt32(value) != 0;
 }
 
-QString propertyToString(const PropertyValue& value)
+std::u16string propertyToString(const PropertyValue& value)
 {
-    if (const auto* v = std::get_if<QString>(&value))
+    if (const auto* v = std::get_if<std::u16string>(&value))
         return *v;
     if (const auto* v = std::get_if<bool>(&value))
-        return *v ? QStringLiteral("True") : QStringLiteral("False");
-    return QString::number(propertyToInt32(value));
+        return *v ? u"True" : u"False";
+    const std::string digits = std::to_string(propertyToInt32(value));
+    return std::u16string(digits.begin(), digits.end());
 }
 
-QFont propertyToFont(const PropertyValue& value)
+FrameFont propertyToFont(const PropertyValue& value)
 {
-    if (const auto* v = std::get_if<QFont>(&value))
+    if (const auto* v = std::get_if<FrameFont>(&value))
         return *v;
     raiseTypeMismatch();
 }

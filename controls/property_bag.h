@@ -7,9 +7,9 @@
 
 #include "controls/frame_colours.h"
 #include "controls/frame_picture.h"
+#include "controls/frame_text.h"
 
-#include <QFont>
-#include <QString>
+#include <string>
 
 #include <cstdint>
 #include <utility>
@@ -18,16 +18,16 @@
 
 namespace tav {
 
-using PropertyValue = std::variant<std::int16_t, std::int32_t, bool, QString, QFont, PictureRef>;
+using PropertyValue = std::variant<std::int16_t, std::int32_t, bool, std::u16string, FrameFont, PictureRef>;
 
 class PropertyBag {
 public:
     virtual ~PropertyBag() = default;
 
     // The stored value of the key, or defaultValue when the key is not stored.
-    virtual PropertyValue readProperty(const QString& key, const PropertyValue& defaultValue) = 0;
+    virtual PropertyValue readProperty(const std::string& key, const PropertyValue& defaultValue) = 0;
     // Stores value under the key, unless it equals defaultValue: then the key is not stored.
-    virtual void writeProperty(const QString& key, const PropertyValue& value, const PropertyValue& defaultValue) = 0;
+    virtual void writeProperty(const std::string& key, const PropertyValue& value, const PropertyValue& defaultValue) = 0;
 };
 
 // A bag in memory that keeps its keys in the order they were first written.
@@ -35,18 +35,18 @@ class MemoryPropertyBag : public PropertyBag {
 public:
     MemoryPropertyBag() = default;
     // Stored values given directly, in order (as a saved instance carries them).
-    MemoryPropertyBag(std::initializer_list<std::pair<QString, PropertyValue>> values);
+    MemoryPropertyBag(std::initializer_list<std::pair<std::string, PropertyValue>> values);
 
-    PropertyValue readProperty(const QString& key, const PropertyValue& defaultValue) override;
-    void writeProperty(const QString& key, const PropertyValue& value, const PropertyValue& defaultValue) override;
+    PropertyValue readProperty(const std::string& key, const PropertyValue& defaultValue) override;
+    void writeProperty(const std::string& key, const PropertyValue& value, const PropertyValue& defaultValue) override;
 
-    bool contains(const QString& key) const { return find(key) != nullptr; }
+    bool contains(const std::string& key) const { return find(key) != nullptr; }
     // The stored value, or null when the key is not stored.
-    const PropertyValue* find(const QString& key) const;
-    std::vector<QString> keys() const;
+    const PropertyValue* find(const std::string& key) const;
+    std::vector<std::string> keys() const;
 
 private:
-    std::vector<std::pair<QString, PropertyValue>> m_values;
+    std::vector<std::pair<std::string, PropertyValue>> m_values;
 };
 
 // What the host tells a control about its surroundings, asked at the moment it is needed.
@@ -55,26 +55,26 @@ public:
     virtual ~AmbientProperties() = default;
 
     virtual Colour BackColor() const = 0;
-    virtual QString DisplayName() const = 0;
-    virtual QFont Font() const = 0;
+    virtual std::u16string DisplayName() const = 0;
+    virtual FrameFont Font() const = 0;
 };
 
 // Fixed ambient values, for hosts whose surroundings do not change.
 class FixedAmbient : public AmbientProperties {
 public:
-    FixedAmbient(Colour backColor, QString displayName, QFont font)
+    FixedAmbient(Colour backColor, std::u16string displayName, FrameFont font)
         : m_backColor(backColor), m_displayName(std::move(displayName)), m_font(std::move(font))
     {
     }
 
     Colour BackColor() const override { return m_backColor; }
-    QString DisplayName() const override { return m_displayName; }
-    QFont Font() const override { return m_font; }
+    std::u16string DisplayName() const override { return m_displayName; }
+    FrameFont Font() const override { return m_font; }
 
 private:
     Colour m_backColor;
-    QString m_displayName;
-    QFont m_font;
+    std::u16string m_displayName;
+    FrameFont m_font;
 };
 
 // Conversions of a read value to the property's type, as the host's variants convert: integers
@@ -83,8 +83,8 @@ private:
 std::int32_t propertyToInt32(const PropertyValue& value);
 std::int16_t propertyToInt16(const PropertyValue& value);
 bool propertyToBool(const PropertyValue& value);
-QString propertyToString(const PropertyValue& value);
-QFont propertyToFont(const PropertyValue& value);
+std::u16string propertyToString(const PropertyValue& value);
+FrameFont propertyToFont(const PropertyValue& value);
 PictureRef propertyToPicture(const PropertyValue& value);
 
 // Equality as the bag judges "equal to its default": integers and Booleans by their numeric

@@ -8,9 +8,10 @@
 //
 // Qt's own options (-platform, -style and the like) are accepted when the window is opened.
 #include "app/application_folder.h"
+#include "app/frame_gallery.h"
 #include "app/gui/main_window.h"
 #include "app/gui/qt_user_interface.h"
-#include "app/gui/frame_gallery.h"
+#include "controls/qt/qt_frame_text.h"
 #include "platform/run_time_error.h"
 
 #include <QApplication>
@@ -82,7 +83,8 @@ int runScreenshot(const QString& path)
 int runFrameGallery(const QString& path)
 {
     QString error;
-    if (!tav::saveFrameGallery(path, &error)) {
+    const tav::FrameCanvas gallery = tav::renderFrameGallery(tav::qtFrameText());
+    if (!savePng(tav::surfaceImage(gallery), path, &error)) {
         std::fprintf(stderr, "tavrenix: error: %s\n", qPrintable(error));
         return 1;
     }

@@ -1,9 +1,13 @@
 // Pixel probes for the frame control's tests.
 #pragma once
 
+#include "controls/frame_canvas.h"
 #include "controls/frame_colours.h"
+#include "controls/qt/qt_frame_text.h"
 
 #include <QImage>
+
+#include <string>
 
 #include <cmath>
 #include <ostream>
@@ -26,6 +30,17 @@ inline Rgb pixelAt(const QImage& image, int x, int y)
     const QRgb p = image.pixel(x, y);
     return {qRed(p), qGreen(p), qBlue(p)};
 }
+
+inline Rgb pixelAt(const FrameCanvas& canvas, int x, int y)
+{
+    const std::uint32_t p = canvas.pixel(x, y);
+    return {int((p >> 16) & 0xFF), int((p >> 8) & 0xFF), int(p & 0xFF)};
+}
+
+// A copy of the surface's pixels, to probe as an image.
+inline QImage imageOf(const FrameCanvas& canvas) { return surfaceImage(canvas).copy(); }
+
+inline std::string narrow(const std::u16string& text) { return QString::fromStdU16String(text).toStdString(); }
 
 inline Rgb rgbOf(Colour c) { return {redOf(c), greenOf(c), blueOf(c)}; }
 

@@ -35,7 +35,7 @@ std::set<std::pair<int, int>> inkedPixels(const FrameCanvas& canvas)
     std::set<std::pair<int, int>> inked;
     for (int y = 0; y < canvas.height(); ++y)
         for (int x = 0; x < canvas.width(); ++x)
-            if (pixelAt(canvas.image, x, y) != kPaperRgb)
+            if (pixelAt(canvas, x, y) != kPaperRgb)
                 inked.insert({x, y});
     return inked;
 }
@@ -90,22 +90,22 @@ TEST(DrawRoundBox, SquareBoxExcludesRightAndBottomAndFillsUnlessHollow)
     const Colour fill = rgbColour(10, 200, 30);
     DrawRoundBox(canvas, Corners::Square, 10, fill, kInk, FrameRect{1, 2, 7, 8}, FillMode::Solid);
     for (int x = 1; x <= 6; ++x) {
-        EXPECT_EQ(pixelAt(canvas.image, x, 2), kInkRgb) << x;
-        EXPECT_EQ(pixelAt(canvas.image, x, 7), kInkRgb) << x;
-        EXPECT_EQ(pixelAt(canvas.image, x, 8), kPaperRgb) << x;
+        EXPECT_EQ(pixelAt(canvas, x, 2), kInkRgb) << x;
+        EXPECT_EQ(pixelAt(canvas, x, 7), kInkRgb) << x;
+        EXPECT_EQ(pixelAt(canvas, x, 8), kPaperRgb) << x;
     }
     for (int y = 2; y <= 7; ++y) {
-        EXPECT_EQ(pixelAt(canvas.image, 1, y), kInkRgb) << y;
-        EXPECT_EQ(pixelAt(canvas.image, 6, y), kInkRgb) << y;
-        EXPECT_EQ(pixelAt(canvas.image, 7, y), kPaperRgb) << y;
+        EXPECT_EQ(pixelAt(canvas, 1, y), kInkRgb) << y;
+        EXPECT_EQ(pixelAt(canvas, 6, y), kInkRgb) << y;
+        EXPECT_EQ(pixelAt(canvas, 7, y), kPaperRgb) << y;
     }
-    EXPECT_EQ(pixelAt(canvas.image, 3, 4), rgbOf(fill));
+    EXPECT_EQ(pixelAt(canvas, 3, 4), rgbOf(fill));
 
     // Hollow keeps the inside and leaves the fill mode solid.
     canvas.Cls();
     DrawRoundBox(canvas, Corners::Square, 0, fill, kInk, FrameRect{1, 1, 8, 8}, FillMode::Hollow);
-    EXPECT_EQ(pixelAt(canvas.image, 1, 1), kInkRgb);
-    EXPECT_EQ(pixelAt(canvas.image, 4, 4), kPaperRgb);
+    EXPECT_EQ(pixelAt(canvas, 1, 1), kInkRgb);
+    EXPECT_EQ(pixelAt(canvas, 4, 4), kPaperRgb);
     EXPECT_EQ(canvas.fillMode, FillMode::Solid);
 }
 
@@ -114,23 +114,23 @@ TEST(DrawRoundBox, RoundedCornersAreSymmetricAndOpen)
     FrameCanvas canvas = paperCanvas(40, 30);
     DrawRoundBox(canvas, Corners::Rounded, 10, kPaper, kInk, FrameRect{2, 3, 35, 27}, FillMode::Solid);
     // The corners themselves stay clear, the middle of every edge is drawn.
-    EXPECT_EQ(pixelAt(canvas.image, 2, 3), kPaperRgb);
-    EXPECT_EQ(pixelAt(canvas.image, 34, 26), kPaperRgb);
-    EXPECT_EQ(pixelAt(canvas.image, 18, 3), kInkRgb);
-    EXPECT_EQ(pixelAt(canvas.image, 2, 15), kInkRgb);
-    EXPECT_EQ(pixelAt(canvas.image, 34, 15), kInkRgb);
-    EXPECT_EQ(pixelAt(canvas.image, 18, 26), kInkRgb);
+    EXPECT_EQ(pixelAt(canvas, 2, 3), kPaperRgb);
+    EXPECT_EQ(pixelAt(canvas, 34, 26), kPaperRgb);
+    EXPECT_EQ(pixelAt(canvas, 18, 3), kInkRgb);
+    EXPECT_EQ(pixelAt(canvas, 2, 15), kInkRgb);
+    EXPECT_EQ(pixelAt(canvas, 34, 15), kInkRgb);
+    EXPECT_EQ(pixelAt(canvas, 18, 26), kInkRgb);
     // Mirror symmetry across both axes of the box (x 2..34, y 3..26).
     for (int y = 3; y <= 26; ++y)
         for (int x = 2; x <= 34; ++x) {
-            EXPECT_EQ(pixelAt(canvas.image, x, y), pixelAt(canvas.image, 2 + 34 - x, y)) << x << "," << y;
-            EXPECT_EQ(pixelAt(canvas.image, x, y), pixelAt(canvas.image, x, 3 + 26 - y)) << x << "," << y;
+            EXPECT_EQ(pixelAt(canvas, x, y), pixelAt(canvas, 2 + 34 - x, y)) << x << "," << y;
+            EXPECT_EQ(pixelAt(canvas, x, y), pixelAt(canvas, x, 3 + 26 - y)) << x << "," << y;
         }
     // Nothing is drawn outside the box.
     for (int y = 0; y < 30; ++y) {
         for (int x = 0; x < 40; ++x) {
             if (x < 2 || x > 34 || y < 3 || y > 26) {
-                EXPECT_EQ(pixelAt(canvas.image, x, y), kPaperRgb) << x << "," << y;
+                EXPECT_EQ(pixelAt(canvas, x, y), kPaperRgb) << x << "," << y;
             }
         }
     }
@@ -143,19 +143,19 @@ TEST(FillGradient, SkipsLineZeroAndNeverDrawsTheEndColour)
     FrameCanvas canvas = paperCanvas(12, 30);
     FillGradient(canvas, rgbColour(c1.r, c1.g, c1.b), rgbColour(c2.r, c2.g, c2.b), 2, 3, 10, 22,
                  GradientAxis::Vertical);
-    EXPECT_EQ(pixelAt(canvas.image, 5, 3), kPaperRgb) << "row 0 keeps what was under it";
+    EXPECT_EQ(pixelAt(canvas, 5, 3), kPaperRgb) << "row 0 keeps what was under it";
     for (int i = 1; i <= 21; ++i) {
         SCOPED_TRACE(i);
         const Rgb expected = gradientStep(c1, c2, i, 22);
-        EXPECT_EQ(pixelAt(canvas.image, 2, 3 + i), expected);
-        EXPECT_EQ(pixelAt(canvas.image, 9, 3 + i), expected);
-        EXPECT_EQ(pixelAt(canvas.image, 10, 3 + i), kPaperRgb) << "a is the absolute end, excluded";
-        EXPECT_EQ(pixelAt(canvas.image, 1, 3 + i), kPaperRgb);
-        EXPECT_NE(pixelAt(canvas.image, 5, 3 + i), c2);
+        EXPECT_EQ(pixelAt(canvas, 2, 3 + i), expected);
+        EXPECT_EQ(pixelAt(canvas, 9, 3 + i), expected);
+        EXPECT_EQ(pixelAt(canvas, 10, 3 + i), kPaperRgb) << "a is the absolute end, excluded";
+        EXPECT_EQ(pixelAt(canvas, 1, 3 + i), kPaperRgb);
+        EXPECT_NE(pixelAt(canvas, 5, 3 + i), c2);
     }
-    EXPECT_EQ(pixelAt(canvas.image, 5, 3 + 22), kPaperRgb);
+    EXPECT_EQ(pixelAt(canvas, 5, 3 + 22), kPaperRgb);
     // Step 11 of 22 in green is exactly 202.5, which goes to 202.
-    EXPECT_EQ(pixelAt(canvas.image, 5, 3 + 11).g, 202);
+    EXPECT_EQ(pixelAt(canvas, 5, 3 + 11).g, 202);
 }
 
 TEST(FillGradient, HorizontalDrawsColumnsDownToTheAbsoluteBottom)
@@ -164,9 +164,9 @@ TEST(FillGradient, HorizontalDrawsColumnsDownToTheAbsoluteBottom)
     FillGradient(canvas, rgbColour(0, 0, 0), rgbColour(200, 100, 40), 1, 2, 4, 7, GradientAxis::Horizontal);
     EXPECT_EQ(inkedPixels(canvas).size(), 3u * 5u) << "columns 2..4, rows 2..6";
     for (int i = 1; i <= 3; ++i) {
-        EXPECT_EQ(pixelAt(canvas.image, 1 + i, 2), gradientStep({0, 0, 0}, {200, 100, 40}, i, 4));
-        EXPECT_EQ(pixelAt(canvas.image, 1 + i, 6), gradientStep({0, 0, 0}, {200, 100, 40}, i, 4));
-        EXPECT_EQ(pixelAt(canvas.image, 1 + i, 7), kPaperRgb);
+        EXPECT_EQ(pixelAt(canvas, 1 + i, 2), gradientStep({0, 0, 0}, {200, 100, 40}, i, 4));
+        EXPECT_EQ(pixelAt(canvas, 1 + i, 6), gradientStep({0, 0, 0}, {200, 100, 40}, i, 4));
+        EXPECT_EQ(pixelAt(canvas, 1 + i, 7), kPaperRgb);
     }
 }
 
@@ -188,10 +188,10 @@ TEST(FillMirrorGradient, ThreePixelStripDrawsOnlyItsSecondHalf)
     const Rgb b{240, 120, 60};
     FrameCanvas canvas = paperCanvas(6, 5);
     FillMirrorGradient(canvas, kInk, rgbColour(b.r, b.g, b.b), FrameArea{0, 0, 6, 3}, GradientAxis::Vertical, 2.01);
-    EXPECT_EQ(pixelAt(canvas.image, 2, 0), kPaperRgb);
-    EXPECT_EQ(pixelAt(canvas.image, 2, 1), gradientStep(b, a, 1, 3));
-    EXPECT_EQ(pixelAt(canvas.image, 2, 2), gradientStep(b, a, 2, 3));
-    EXPECT_EQ(pixelAt(canvas.image, 2, 3), kPaperRgb);
+    EXPECT_EQ(pixelAt(canvas, 2, 0), kPaperRgb);
+    EXPECT_EQ(pixelAt(canvas, 2, 1), gradientStep(b, a, 1, 3));
+    EXPECT_EQ(pixelAt(canvas, 2, 2), gradientStep(b, a, 2, 3));
+    EXPECT_EQ(pixelAt(canvas, 2, 3), kPaperRgb);
 }
 
 TEST(FillMirrorGradient, RatioNotAboveOneIsTakenAsOnePointZeroOne)
@@ -200,7 +200,7 @@ TEST(FillMirrorGradient, RatioNotAboveOneIsTakenAsOnePointZeroOne)
     FrameCanvas with101 = paperCanvas(4, 24);
     FillMirrorGradient(withOne, kInk, rgbColour(200, 0, 0), FrameArea{0, 0, 4, 20}, GradientAxis::Vertical, 1.0);
     FillMirrorGradient(with101, kInk, rgbColour(200, 0, 0), FrameArea{0, 0, 4, 20}, GradientAxis::Vertical, 1.01);
-    EXPECT_EQ(withOne.image, with101.image);
+    EXPECT_EQ(withOne.pixels, with101.pixels);
     EXPECT_FALSE(inkedPixels(withOne).empty());
 }
 
@@ -224,7 +224,7 @@ TEST(FillByMode, LinearModesStartFromBMirrorModesFromA)
         SCOPED_TRACE(row.mode);
         FrameCanvas canvas = paperCanvas(24, 24);
         FillByMode(canvas, a, b, FrameArea{0, 0, 20, 20}, row.mode, Outline::None, kInk, 2.01);
-        EXPECT_EQ(pixelAt(canvas.image, row.x, row.y), row.firstDrawn);
+        EXPECT_EQ(pixelAt(canvas, row.x, row.y), row.firstDrawn);
     }
 }
 
@@ -232,9 +232,9 @@ TEST(FillByMode, UnknownModeDrawsOnlyTheOutline)
 {
     FrameCanvas canvas = paperCanvas(12, 12);
     FillByMode(canvas, kInk, kInk, FrameArea{1, 1, 5, 5}, 7, Outline::Drawn, rgbColour(0, 0, 255), 2.01);
-    EXPECT_EQ(pixelAt(canvas.image, 1, 1), (Rgb{0, 0, 255}));
-    EXPECT_EQ(pixelAt(canvas.image, 6, 6), (Rgb{0, 0, 255}));
-    EXPECT_EQ(pixelAt(canvas.image, 3, 3), kPaperRgb);
+    EXPECT_EQ(pixelAt(canvas, 1, 1), (Rgb{0, 0, 255}));
+    EXPECT_EQ(pixelAt(canvas, 6, 6), (Rgb{0, 0, 255}));
+    EXPECT_EQ(pixelAt(canvas, 3, 3), kPaperRgb);
     EXPECT_EQ(inkedPixels(canvas).size(), 20u);
 }
 
@@ -249,15 +249,15 @@ TEST(DrawGripper, NineDarkDotsWithALightSquareBelowRight)
     for (int i = 0; i <= 8; ++i) {
         SCOPED_TRACE(i);
         const int x = x0 + 4 * i;
-        EXPECT_EQ(pixelAt(canvas.image, x, y0), rgbOf(dark));
-        EXPECT_EQ(pixelAt(canvas.image, x + 1, y0 + 1), rgbOf(dark));
-        EXPECT_EQ(pixelAt(canvas.image, x + 2, y0 + 1), rgbOf(light));
-        EXPECT_EQ(pixelAt(canvas.image, x + 2, y0 + 2), rgbOf(light));
-        EXPECT_EQ(pixelAt(canvas.image, x + 1, y0 + 2), rgbOf(light));
-        EXPECT_EQ(pixelAt(canvas.image, x + 3, y0), kPaperRgb);
+        EXPECT_EQ(pixelAt(canvas, x, y0), rgbOf(dark));
+        EXPECT_EQ(pixelAt(canvas, x + 1, y0 + 1), rgbOf(dark));
+        EXPECT_EQ(pixelAt(canvas, x + 2, y0 + 1), rgbOf(light));
+        EXPECT_EQ(pixelAt(canvas, x + 2, y0 + 2), rgbOf(light));
+        EXPECT_EQ(pixelAt(canvas, x + 1, y0 + 2), rgbOf(light));
+        EXPECT_EQ(pixelAt(canvas, x + 3, y0), kPaperRgb);
     }
-    EXPECT_EQ(pixelAt(canvas.image, x0 - 1, y0), kPaperRgb);
-    EXPECT_EQ(pixelAt(canvas.image, x0 + 36, y0), kPaperRgb);
+    EXPECT_EQ(pixelAt(canvas, x0 - 1, y0), kPaperRgb);
+    EXPECT_EQ(pixelAt(canvas, x0 + 36, y0), kPaperRgb);
 }
 
 TEST(DrawCornerPixels, EightPixelsNearTheCorners)
@@ -266,6 +266,30 @@ TEST(DrawCornerPixels, EightPixelsNearTheCorners)
     DrawCornerPixels(canvas, kInk);
     EXPECT_EQ(inkedPixels(canvas), (std::set<std::pair<int, int>>{
                                        {0, 4}, {4, 0}, {15, 0}, {19, 4}, {0, 7}, {4, 11}, {15, 11}, {19, 7}}));
+}
+
+TEST(DrawPicture, ScalesByTheSourcePixelUnderEachCentreAndComposesIconsByAlpha)
+{
+    FramePicture picture;
+    picture.width = 2;
+    picture.height = 2;
+    // Red, half-transparent blue; fully transparent, opaque green.
+    picture.pixels = {0xFFFF0000, 0x800000FF, 0x00123456, 0xFF00FF00};
+    FrameCanvas canvas = paperCanvas(6, 6);
+    DrawPicture(canvas, 1, 1, 4, 4, picture);
+    EXPECT_EQ(pixelAt(canvas, 1, 1), (Rgb{255, 0, 0}));
+    EXPECT_EQ(pixelAt(canvas, 2, 2), (Rgb{255, 0, 0}));
+    // 255 * 127 / 255 for the channels the blue lacks, (255 * 128 + 255 * 127 + 127) / 255 for blue.
+    EXPECT_EQ(pixelAt(canvas, 3, 1), (Rgb{127, 127, 255}));
+    EXPECT_EQ(pixelAt(canvas, 1, 4), kPaperRgb) << "transparent";
+    EXPECT_EQ(pixelAt(canvas, 4, 4), (Rgb{0, 255, 0}));
+    EXPECT_EQ(pixelAt(canvas, 5, 5), kPaperRgb) << "outside the box";
+
+    // A bitmap ignores alpha; a box partly off the surface draws its visible part.
+    picture.kind = FramePicture::Kind::Bitmap;
+    DrawPicture(canvas, -2, 0, 4, 4, picture);
+    EXPECT_EQ(pixelAt(canvas, 1, 0), (Rgb{0, 0, 255})) << "drawn opaque";
+    EXPECT_EQ(pixelAt(canvas, 0, 2), (Rgb{0, 255, 0}));
 }
 
 TEST(DrawPictureDisabled, GreysThePictureAndKeepsItsBlackParts)
@@ -279,13 +303,12 @@ TEST(DrawPictureDisabled, GreysThePictureAndKeepsItsBlackParts)
     icon.setPixel(1, 0, qRgb(255, 255, 255));  // 255
     icon.setPixel(2, 0, qRgb(0, 0, 0));        // opaque black is left out too
     icon.setPixel(3, 0, qRgb(0, 0, 5));        // 0.55 -> 1
-    FramePicture picture{FramePicture::Kind::Icon, icon};
-    DrawPictureDisabled(canvas, 2, 3, 4, 4, picture);
-    EXPECT_EQ(pixelAt(canvas.image, 2, 3), (Rgb{76, 76, 76}));
-    EXPECT_EQ(pixelAt(canvas.image, 3, 3), (Rgb{255, 255, 255}));
-    EXPECT_EQ(pixelAt(canvas.image, 4, 3), (Rgb{10, 20, 30}));
-    EXPECT_EQ(pixelAt(canvas.image, 5, 3), (Rgb{1, 1, 1}));
-    EXPECT_EQ(pixelAt(canvas.image, 2, 4), (Rgb{10, 20, 30})) << "transparent";
+    DrawPictureDisabled(canvas, 2, 3, 4, 4, *pictureFromImage(icon, FramePicture::Kind::Icon));
+    EXPECT_EQ(pixelAt(canvas, 2, 3), (Rgb{76, 76, 76}));
+    EXPECT_EQ(pixelAt(canvas, 3, 3), (Rgb{255, 255, 255}));
+    EXPECT_EQ(pixelAt(canvas, 4, 3), (Rgb{10, 20, 30}));
+    EXPECT_EQ(pixelAt(canvas, 5, 3), (Rgb{1, 1, 1}));
+    EXPECT_EQ(pixelAt(canvas, 2, 4), (Rgb{10, 20, 30})) << "transparent";
 }
 
 TEST(DrawPictureDisabled, IconsAreScaledBitmapsCopiedFromTheirCorner)
@@ -301,27 +324,11 @@ TEST(DrawPictureDisabled, IconsAreScaledBitmapsCopiedFromTheirCorner)
     asIcon.backColor = asBitmap.backColor = rgbColour(0, 0, 90);
     asIcon.Cls();
     asBitmap.Cls();
-    DrawPictureDisabled(asIcon, 0, 0, 2, 2, FramePicture{FramePicture::Kind::Icon, image});
-    DrawPictureDisabled(asBitmap, 0, 0, 2, 2, FramePicture{FramePicture::Kind::Bitmap, image});
-    EXPECT_EQ(pixelAt(asIcon.image, 1, 1), (Rgb{100, 100, 100})) << "scaled: the grey part shows";
-    EXPECT_EQ(pixelAt(asBitmap.image, 1, 1), (Rgb{255, 255, 255})) << "unscaled: only the white quarter";
-    EXPECT_EQ(pixelAt(asBitmap.image, 2, 2), (Rgb{0, 0, 90})) << "outside the box nothing changes";
-}
-
-TEST(RoundRectRegion, StopsShortOfTheRightAndBottomEdges)
-{
-    const QRegion square = RoundRectRegion(FrameRect{0, 0, 20, 10}, 0, 0);
-    EXPECT_EQ(square, QRegion(0, 0, 19, 9));
-
-    const QRegion rounded = RoundRectRegion(FrameRect{0, 0, 20, 10}, 9, 9);
-    EXPECT_FALSE(rounded.contains(QPoint(0, 0)));
-    EXPECT_FALSE(rounded.contains(QPoint(18, 8)));
-    EXPECT_FALSE(rounded.contains(QPoint(19, 5)));
-    EXPECT_FALSE(rounded.contains(QPoint(10, 9)));
-    EXPECT_TRUE(rounded.contains(QPoint(10, 0)));
-    EXPECT_TRUE(rounded.contains(QPoint(0, 5)));
-    EXPECT_TRUE(rounded.contains(QPoint(18, 4)));
-    EXPECT_TRUE(rounded.contains(QPoint(10, 8)));
+    DrawPictureDisabled(asIcon, 0, 0, 2, 2, *pictureFromImage(image, FramePicture::Kind::Icon));
+    DrawPictureDisabled(asBitmap, 0, 0, 2, 2, *pictureFromImage(image, FramePicture::Kind::Bitmap));
+    EXPECT_EQ(pixelAt(asIcon, 1, 1), (Rgb{100, 100, 100})) << "scaled: the grey part shows";
+    EXPECT_EQ(pixelAt(asBitmap, 1, 1), (Rgb{255, 255, 255})) << "unscaled: only the white quarter";
+    EXPECT_EQ(pixelAt(asBitmap, 2, 2), (Rgb{0, 0, 90})) << "outside the box nothing changes";
 }
 
 TEST(RoundRect, DrawnShapeMatchesTheRegionOfTheNextLargerRectangle)
@@ -332,10 +339,11 @@ TEST(RoundRect, DrawnShapeMatchesTheRegionOfTheNextLargerRectangle)
     canvas.fillColor = kInk;
     canvas.fillMode = FillMode::Solid;
     RoundRect(canvas, FrameRect{0, 0, 29, 19}, 9, 9);
-    const QRegion region = RoundRectRegion(FrameRect{0, 0, 30, 20}, 9, 9);
+    const FrameRegion region = FrameRegion::roundRect(FrameRect{0, 0, 30, 20}, 9, 9);
+    const QImage image = test::imageOf(canvas);
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 30; ++x)
-            EXPECT_EQ(pixelAt(canvas.image, x, y) == kInkRgb, region.contains(QPoint(x, y))) << x << "," << y;
+            EXPECT_EQ(pixelAt(image, x, y) == kInkRgb, region.contains(x, y)) << x << "," << y;
 }
 
 }  // namespace

@@ -1,30 +1,39 @@
-// The gallery is written as a PNG, and a path that cannot be written is reported.
-#include "app/gui/frame_gallery.h"
+// The gallery sheet: its frames are the controls' own surfaces, copied through their window
+// shapes, with the sheet showing outside a shape.
+#include "app/frame_gallery.h"
 
-#include <QDir>
-#include <QImage>
-#include <QTemporaryDir>
+#include "app/main_window_frames.h"
+#include "controls/jc_frames.h"
+
+#include "controls_test_support.h"
 
 #include <gtest/gtest.h>
 
 namespace tav {
 namespace {
 
-TEST(FrameGallery, WritesAPngAndReportsUnwritablePaths)
+TEST(FrameGallery, ShowsTheMainWindowFramesAsTheyAreLoaded)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("gallery.png"));
-    QString error;
-    ASSERT_TRUE(saveFrameGallery(path, &error)) << error.toStdString();
-    const QImage written(path, "PNG");
-    EXPECT_FALSE(written.isNull());
-    EXPECT_GT(written.width(), 1000);
-    EXPECT_GT(written.height(), 4000);
+    const FrameCanvas gallery = renderFrameGallery(qtFrameText());
+    EXPECT_GT(gallery.width(), 1000);
+    EXPECT_GT(gallery.height(), 4000);
 
-    const QString missing = dir.filePath(QStringLiteral("no/such/folder/gallery.png"));
-    EXPECT_FALSE(saveFrameGallery(missing, &error));
-    EXPECT_TRUE(error.contains(missing));
+    // The first frame sits under the sheet's title and the section's heading.
+    constexpr int kMargin = 16;
+    constexpr int kLabelHeight = 18;
+    const int top = kMargin + kLabelHeight * 2 + kLabelHeight + 4 + kLabelHeight;
+    const StoredFrame stored = storedMainWindowFrame(MainWindowFrame::Season);
+    const FixedAmbient ambient(systemColourRef(kColorBtnFace), stored.name, mainWindowFrameFont());
+    jcFrames frame(qtFrameText());
+    frame.setAmbient(&ambient);
+    frame.resize(stored.width, stored.height);
+    MemoryPropertyBag bag = stored.properties;
+    frame.readProperties(bag);
+    int differing = 0;
+    for (int y = 0; y < stored.height; ++y)
+        for (int x = 0; x < stored.width; ++x)
+            differing += gallery.pixel(kMargin + x, top + y) != frame.surface().pixel(x, y);
+    EXPECT_EQ(differing, 0);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // fitting and wrapping, the disabled look, the custom theme, icons, tabs, shadows and the
 // window shape of the caption panel.
 #include "controls/jc_frames.h"
-#include "app/gui/main_window_frames.h"
+#include "app/main_window_frames.h"
 
 #include "controls_test_support.h"
 
@@ -37,7 +37,7 @@ struct Box {
 };
 
 // The bounding box of the pixels of one colour inside an area.
-Box boundsOf(const QImage& image, Rgb colour, QRect area)
+Box boundsOf(const FrameCanvas& image, Rgb colour, QRect area)
 {
     Box box{area.right() + 1, area.bottom() + 1, -1, -1};
     for (int y = area.top(); y <= area.bottom(); ++y)
@@ -53,7 +53,7 @@ Box boundsOf(const QImage& image, Rgb colour, QRect area)
     return box;
 }
 
-int countOf(const QImage& image, Rgb colour)
+int countOf(const FrameCanvas& image, Rgb colour)
 {
     int n = 0;
     for (int y = 0; y < image.height(); ++y)
@@ -63,7 +63,7 @@ int countOf(const QImage& image, Rgb colour)
 }
 
 // Runs of rows that hold at least one pixel of the colour: the lines of a caption.
-int textLines(const QImage& image, Rgb colour)
+int textLines(const FrameCanvas& image, Rgb colour)
 {
     int lines = 0;
     bool inLine = false;
@@ -82,8 +82,9 @@ PictureRef solidIcon(QRgb colour, FramePicture::Kind kind = FramePicture::Kind::
 {
     auto picture = std::make_shared<FramePicture>();
     picture->kind = kind;
-    picture->image = QImage(16, 16, QImage::Format_ARGB32);
-    picture->image.fill(colour);
+    picture->width = 16;
+    picture->height = 16;
+    picture->pixels.assign(16 * 16, colour);
     return picture;
 }
 
@@ -91,9 +92,9 @@ class FramePaintTest : public ::testing::Test {
 protected:
     std::unique_ptr<jcFrames> placedFrame(QSize size = QSize(200, 120))
     {
-        auto frame = std::make_unique<jcFrames>();
+        auto frame = std::make_unique<jcFrames>(qtFrameText());
         frame->setAmbient(&m_ambient);
-        frame->resize(size);
+        frame->resize(size.width(), size.height());
         frame->initProperties();
         frame->setFont(mainWindowFrameFont());
         return frame;
@@ -101,29 +102,29 @@ protected:
 
     std::unique_ptr<jcFrames> loadedFrame(PropertyBag& bag, QSize size = QSize(200, 120))
     {
-        auto frame = std::make_unique<jcFrames>();
+        auto frame = std::make_unique<jcFrames>(qtFrameText());
         frame->setAmbient(&m_ambient);
-        frame->resize(size);
+        frame->resize(size.width(), size.height());
         frame->readProperties(bag);
         return frame;
     }
 
-    FixedAmbient m_ambient{kButtonFaceRef, QStringLiteral("jcfTest"), mainWindowFrameFont()};
+    FixedAmbient m_ambient{kButtonFaceRef, u"jcfTest", mainWindowFrameFont()};
 };
 
 TEST_F(FramePaintTest, MainWindowFramesShowTheThemedPanelLook)
 {
     for (MainWindowFrame which : {MainWindowFrame::Season, MainWindowFrame::LogoType, MainWindowFrame::Image}) {
         StoredFrame stored = storedMainWindowFrame(which);
-        SCOPED_TRACE(stored.name.toStdString());
-        const FixedAmbient ambient(kButtonFaceRef, stored.name, QFont());
-        jcFrames frame;
+        SCOPED_TRACE(test::narrow(stored.name));
+        const FixedAmbient ambient(kButtonFaceRef, stored.name, FrameFont());
+        jcFrames frame(qtFrameText());
         frame.setAmbient(&ambient);
-        frame.resize(stored.size);
+        frame.resize(stored.width, stored.height);
         frame.readProperties(stored.properties);
-        const QImage& image = frame.surfaceImage();
-        const int sw = stored.size.width();
-        const int sh = stored.size.height();
+        const FrameCanvas& image = frame.surface();
+        const int sw = stored.width;
+        const int sh = stored.height;
         const int right = sw - 2;  // outline column of bars, header and body
 
         // The 4-pixel bar at the top: navy outline rows 0 and 3, mirror-gradient rows 1 and 2.
@@ -174,7 +175,7 @@ TEST_F(FramePaintTest, MainWindowFramesShowTheThemedPanelLook)
             EXPECT_EQ(pixelAt(image, x, sh - 1), kButtonFaceRgb) << x;
 
         // The black caption sits in the header, centred in (6, 4)-(sw - 8, 24).
-        const Box text = boundsOf(image, kBlack, image.rect());
+        const Box text = boundsOf(image, kBlack, QRect(0, 0, image.width(), image.height()));
         ASSERT_FALSE(text.empty());
         EXPECT_GE(text.top, 4);
         EXPECT_LE(text.bottom, 23);
@@ -187,29 +188,29 @@ TEST_F(FramePaintTest, MainWindowFramesShowTheThemedPanelLook)
 TEST_F(FramePaintTest, FitCaptionCutsCharactersUntilTheRestAndAnEllipsisFit)
 {
     auto frame = placedFrame();
-    const QString text = QStringLiteral("Select a image from your disk");
+    const std::u16string text = u"Select a image from your disk";
     EXPECT_EQ(frame->FitCaption(text, 10000), text);
-    EXPECT_EQ(frame->FitCaption(text, 3), QString()) << "not even one character and the ellipsis fit";
-    EXPECT_EQ(frame->FitCaption(QString(), 0), QString());
+    EXPECT_EQ(frame->FitCaption(text, 3), u"") << "not even one character and the ellipsis fit";
+    EXPECT_EQ(frame->FitCaption(u"", 0), u"");
 
     int lastLength = 0;
     bool sawOneCharacter = false;
     for (int width = 0; width <= 400; ++width) {
-        const QString fitted = frame->FitCaption(text, width);
+        const std::u16string fitted = frame->FitCaption(text, width);
         SCOPED_TRACE(width);
-        const int keptLength = fitted == text ? int(text.size()) : int(std::max<qsizetype>(fitted.size() - 3, 0));
+        const int keptLength = fitted == text ? int(text.size()) : int(std::max<int>(int(fitted.size()) - 3, 0));
         ASSERT_GE(keptLength, lastLength) << "more room never keeps fewer characters";
         lastLength = keptLength;
-        if (fitted == text || fitted.isEmpty())
+        if (fitted == text || fitted.empty())
             continue;
-        ASSERT_TRUE(fitted.endsWith(QStringLiteral("...")));
-        const QString kept = fitted.chopped(3);
-        ASSERT_FALSE(kept.isEmpty());
-        ASSERT_TRUE(text.startsWith(kept));
+        ASSERT_TRUE(fitted.ends_with(u"..."));
+        const std::u16string kept = fitted.substr(0, fitted.size() - 3);
+        ASSERT_FALSE(kept.empty());
+        ASSERT_TRUE(text.starts_with(kept));
         sawOneCharacter = sawOneCharacter || kept.size() == 1;
         // The result fits the width; one more character would not have.
         EXPECT_EQ(frame->FitCaption(fitted, width), fitted);
-        const QString longer = text.left(kept.size() + 1) + QStringLiteral("...");
+        const std::u16string longer = text.substr(0, kept.size() + 1) + u"...";
         EXPECT_NE(frame->FitCaption(longer, width), longer);
     }
     EXPECT_TRUE(sawOneCharacter);
@@ -219,10 +220,10 @@ TEST_F(FramePaintTest, CaptionPanelWrapsAndCentresTheCaption)
 {
     auto frame = placedFrame(QSize(150, 90));
     frame->setStyle(FrameStyle::CaptionPanel);
-    frame->setCaption(QStringLiteral("alpha beta gamma delta epsilon zeta eta"));
-    const QImage& image = frame->surfaceImage();
+    frame->setCaption(u"alpha beta gamma delta epsilon zeta eta");
+    const FrameCanvas& image = frame->surface();
     EXPECT_GE(textLines(image, kBlack), 2) << "wrapped, not cut";
-    const Box text = boundsOf(image, kBlack, image.rect());
+    const Box text = boundsOf(image, kBlack, QRect(0, 0, image.width(), image.height()));
     ASSERT_FALSE(text.empty());
     // Inside the caption area (6, 0)-(144, 88), centred both ways.
     EXPECT_GE(text.left, 6);
@@ -235,23 +236,24 @@ TEST_F(FramePaintTest, CaptionPanelCentresAShortCaptionAndShapesTheWindow)
 {
     auto frame = placedFrame(QSize(150, 90));
     frame->setStyle(FrameStyle::CaptionPanel);
-    frame->setCaption(QStringLiteral("Hi"));
-    const QImage& image = frame->surfaceImage();
+    frame->setCaption(u"Hi");
+    const FrameCanvas& image = frame->surface();
     EXPECT_EQ(textLines(image, kBlack), 1);
-    const Box text = boundsOf(image, kBlack, image.rect());
+    const Box text = boundsOf(image, kBlack, QRect(0, 0, image.width(), image.height()));
     EXPECT_LE(std::abs((text.left + text.right) / 2 - 75), 2);
     EXPECT_LE(std::abs((text.top + text.bottom) / 2 - 44), 3);
 
     // The rounded window: corners and the last column and row are cut away.
-    const QRegion mask = frame->mask();
+    ASSERT_TRUE(frame->windowRegion().has_value());
+    const FrameRegion& mask = *frame->windowRegion();
     ASSERT_FALSE(mask.isEmpty());
-    EXPECT_FALSE(mask.contains(QPoint(0, 0)));
-    EXPECT_FALSE(mask.contains(QPoint(148, 88)));
-    EXPECT_FALSE(mask.contains(QPoint(149, 45)));
-    EXPECT_FALSE(mask.contains(QPoint(75, 89)));
-    EXPECT_TRUE(mask.contains(QPoint(75, 45)));
-    EXPECT_TRUE(mask.contains(QPoint(148, 45)));
-    EXPECT_TRUE(mask.contains(QPoint(75, 0)));
+    EXPECT_FALSE(mask.contains(0, 0));
+    EXPECT_FALSE(mask.contains(148, 88));
+    EXPECT_FALSE(mask.contains(149, 45));
+    EXPECT_FALSE(mask.contains(75, 89));
+    EXPECT_TRUE(mask.contains(75, 45));
+    EXPECT_TRUE(mask.contains(148, 45));
+    EXPECT_TRUE(mask.contains(75, 0));
     // The navy outline runs along the window's edge.
     EXPECT_EQ(pixelAt(image, 75, 0), kNavy);
     EXPECT_EQ(pixelAt(image, 148, 45), kNavy);
@@ -259,19 +261,19 @@ TEST_F(FramePaintTest, CaptionPanelCentresAShortCaptionAndShapesTheWindow)
 
     // Any other look restores the rectangular window.
     frame->setStyle(FrameStyle::ThemedPanel);
-    EXPECT_TRUE(frame->mask().isEmpty());
+    EXPECT_FALSE(frame->windowRegion().has_value());
 }
 
 TEST_F(FramePaintTest, DisabledLookUsesTheSystemColoursAndGreyText)
 {
     auto frame = placedFrame();
-    frame->setCaption(QStringLiteral("Disabled"));
+    frame->setCaption(u"Disabled");
     frame->setPicture(solidIcon(qRgb(255, 0, 0)));
-    const Rgb enabledIcon = pixelAt(frame->surfaceImage(), 6 + 8, 6 + 8);
+    const Rgb enabledIcon = pixelAt(frame->surface(), 6 + 8, 6 + 8);
     EXPECT_EQ(enabledIcon, (Rgb{255, 0, 0}));
 
     frame->setEnabled(false);
-    const QImage& image = frame->surfaceImage();
+    const FrameCanvas& image = frame->surface();
     // Theme colours become the button face; the border the inactive border, both 212, 208, 200.
     for (int y = 0; y <= 28; ++y)
         EXPECT_EQ(pixelAt(image, 2, y), kButtonFaceRgb) << y;
@@ -286,11 +288,11 @@ TEST_F(FramePaintTest, GripperPanelShowsItsHeaderWhenDisabledEvenIfPlain)
 {
     auto frame = placedFrame();
     frame->setStyle(FrameStyle::GripperPanel);  // preset: plain header
-    EXPECT_EQ(pixelAt(frame->surfaceImage(), 3, 12), kBlueBody) << "no header: the body shows";
-    EXPECT_EQ(pixelAt(frame->surfaceImage(), 3, 7 + 22), kNavy) << "only the line under the header";
+    EXPECT_EQ(pixelAt(frame->surface(), 3, 12), kBlueBody) << "no header: the body shows";
+    EXPECT_EQ(pixelAt(frame->surface(), 3, 7 + 22), kNavy) << "only the line under the header";
     frame->setEnabled(false);
-    EXPECT_EQ(pixelAt(frame->surfaceImage(), 3, 12), kButtonFaceRgb) << "the header gradient is drawn";
-    EXPECT_EQ(pixelAt(frame->surfaceImage(), 100, 100), (Rgb{234, 232, 228}));
+    EXPECT_EQ(pixelAt(frame->surface(), 3, 12), kButtonFaceRgb) << "the header gradient is drawn";
+    EXPECT_EQ(pixelAt(frame->surface(), 100, 100), (Rgb{234, 232, 228}));
 }
 
 TEST_F(FramePaintTest, CustomThemeBorderIsBlackUntilTheThemeIsAppliedAgain)
@@ -298,7 +300,7 @@ TEST_F(FramePaintTest, CustomThemeBorderIsBlackUntilTheThemeIsAppliedAgain)
     MemoryPropertyBag bag{{"ThemeColor", std::int32_t(5)}, {"FrameColor", colourToStored(0x0000FF)},
                           {"HeaderStyle", std::int32_t(1)}};
     auto frame = loadedFrame(bag);
-    const QImage& image = frame->surfaceImage();
+    const FrameCanvas& image = frame->surface();
     EXPECT_EQ(pixelAt(image, 100, 0), kBlack) << "theme border: the frame colour of a repaint that never was";
     EXPECT_EQ(pixelAt(image, 0, 60), (Rgb{255, 0, 0})) << "the body outline uses the frame colour";
     // Custom gradient colours: the header runs from ColorTo towards ColorFrom.
@@ -306,10 +308,10 @@ TEST_F(FramePaintTest, CustomThemeBorderIsBlackUntilTheThemeIsAppliedAgain)
 
     frame->setThemeColor(ColorTheme::ThemeBlue);
     frame->setThemeColor(ColorTheme::ThemeCustom);
-    EXPECT_EQ(pixelAt(frame->surfaceImage(), 100, 0), (Rgb{255, 0, 0}));
+    EXPECT_EQ(pixelAt(frame->surface(), 100, 0), (Rgb{255, 0, 0}));
 
     frame->setColorTo(rgbColour(0, 255, 0));
-    EXPECT_EQ(pixelAt(frame->surfaceImage(), 2, 4), gradientStep({0, 255, 0}, {255, 158, 158}, 1, 22));
+    EXPECT_EQ(pixelAt(frame->surface(), 2, 4), gradientStep({0, 255, 0}, {255, 158, 158}, 1, 22));
 }
 
 TEST_F(FramePaintTest, IconSitsAtTheChosenEnd)
@@ -317,14 +319,14 @@ TEST_F(FramePaintTest, IconSitsAtTheChosenEnd)
     const Rgb green{0, 255, 0};
     auto frame = placedFrame();
     frame->setPicture(solidIcon(qRgb(0, 255, 0)));
-    EXPECT_EQ(boundsOf(frame->surfaceImage(), green, frame->surfaceImage().rect()).left, 6);
+    EXPECT_EQ(boundsOf(frame->surface(), green, test::imageOf(frame->surface()).rect()).left, 6);
     frame->setIconAlignment(IconPlacement::IconRight);
-    const Box right = boundsOf(frame->surfaceImage(), green, frame->surfaceImage().rect());
+    const Box right = boundsOf(frame->surface(), green, test::imageOf(frame->surface()).rect());
     EXPECT_EQ(right.left, 200 - 6 - 16);
     EXPECT_EQ(right.top, 6);
     EXPECT_EQ(right.bottom, 6 + 15);
     frame->setIconSize(8);
-    EXPECT_EQ(boundsOf(frame->surfaceImage(), green, frame->surfaceImage().rect()).left, 200 - 6 - 8);
+    EXPECT_EQ(boundsOf(frame->surface(), green, test::imageOf(frame->surface()).rect()).left, 200 - 6 - 8);
 }
 
 TEST_F(FramePaintTest, TabsDrawNoIconButStillGiveUpItsRoom)
@@ -335,11 +337,11 @@ TEST_F(FramePaintTest, TabsDrawNoIconButStillGiveUpItsRoom)
         SCOPED_TRACE(enumValue(style));
         auto frame = placedFrame();
         frame->setStyle(style);
-        frame->setCaption(QStringLiteral("Tab"));
-        const int plainLeft = boundsOf(frame->surfaceImage(), white, QRect(0, 0, 120, 30)).left;
+        frame->setCaption(u"Tab");
+        const int plainLeft = boundsOf(frame->surface(), white, QRect(0, 0, 120, 30)).left;
         frame->setPicture(solidIcon(qRgb(0, 255, 0)));
-        EXPECT_EQ(countOf(frame->surfaceImage(), green), 0);
-        EXPECT_EQ(boundsOf(frame->surfaceImage(), white, QRect(0, 0, 120, 30)).left, plainLeft + 6 + 16);
+        EXPECT_EQ(countOf(frame->surface(), green), 0);
+        EXPECT_EQ(boundsOf(frame->surface(), white, QRect(0, 0, 120, 30)).left, plainLeft + 6 + 16);
     }
 }
 
@@ -347,8 +349,8 @@ TEST_F(FramePaintTest, TabIsAtLeastAHundredPixelsWide)
 {
     auto frame = placedFrame();
     frame->setStyle(FrameStyle::Tab);
-    frame->setCaption(QStringLiteral("Hi"));
-    const QImage& image = frame->surfaceImage();
+    frame->setCaption(u"Hi");
+    const FrameCanvas& image = frame->surface();
     const Rgb tab{192, 0, 0};
     EXPECT_EQ(pixelAt(image, 99, 10), tab);
     EXPECT_EQ(pixelAt(image, 50, 5), tab);
@@ -359,10 +361,10 @@ TEST_F(FramePaintTest, BorderCaptionWithoutCaptionStartsTheBodyAtTheTop)
 {
     auto frame = placedFrame();
     frame->setStyle(FrameStyle::BorderCaption);
-    frame->setCaption(QString());
-    EXPECT_EQ(pixelAt(frame->surfaceImage(), 100, 0), (Rgb{195, 195, 195}));
-    frame->setCaption(QStringLiteral("Caption"));
-    EXPECT_EQ(pixelAt(frame->surfaceImage(), 150, 0), kButtonFaceRgb);
+    frame->setCaption(u"");
+    EXPECT_EQ(pixelAt(frame->surface(), 100, 0), (Rgb{195, 195, 195}));
+    frame->setCaption(u"Caption");
+    EXPECT_EQ(pixelAt(frame->surface(), 150, 0), kButtonFaceRgb);
 }
 
 TEST_F(FramePaintTest, TextBoxShadowOnlyForOne)
@@ -374,31 +376,31 @@ TEST_F(FramePaintTest, TextBoxShadowOnlyForOne)
         frame->setStyle(FrameStyle::TextBoxCaption);
         frame->setHeaderStyle(HeaderKind::HeaderPlain);
         frame->setTxtBoxShadow(value);
-        EXPECT_EQ(pixelAt(frame->surfaceImage(), 100, 23), value == 1 ? shadow : kButtonFaceRgb);
-        EXPECT_EQ(pixelAt(frame->surfaceImage(), 100, 21), (Rgb{106, 106, 106})) << "the box's bottom edge";
+        EXPECT_EQ(pixelAt(frame->surface(), 100, 23), value == 1 ? shadow : kButtonFaceRgb);
+        EXPECT_EQ(pixelAt(frame->surface(), 100, 21), (Rgb{106, 106, 106})) << "the box's bottom edge";
     }
 }
 
 TEST_F(FramePaintTest, UnknownStyleDrawsNothingVisible)
 {
     auto frame = placedFrame();
-    frame->setCaption(QStringLiteral("Invisible"));
+    frame->setCaption(u"Invisible");
     frame->setStyle(FrameStyle(9));
-    EXPECT_EQ(countOf(frame->surfaceImage(), kButtonFaceRgb), 200 * 120);
+    EXPECT_EQ(countOf(frame->surface(), kButtonFaceRgb), 200 * 120);
 }
 
 TEST_F(FramePaintTest, ANewInstanceKeepsTheSurfaceBackgroundUntilBackColorIsSet)
 {
-    const FixedAmbient whiteHost(0xFFFFFF, QStringLiteral("jcfWhite"), QFont());
-    jcFrames frame;
+    const FixedAmbient whiteHost(0xFFFFFF, u"jcfWhite", FrameFont());
+    jcFrames frame(qtFrameText());
     frame.setAmbient(&whiteHost);
     frame.resize(120, 80);
     frame.initProperties();
     frame.Repaint();
     EXPECT_EQ(frame.BackColor(), 0xFFFFFFu);
-    EXPECT_EQ(pixelAt(frame.surfaceImage(), 119, 0), kButtonFaceRgb);
+    EXPECT_EQ(pixelAt(frame.surface(), 119, 0), kButtonFaceRgb);
     frame.setBackColor(rgbColour(0, 128, 0));
-    EXPECT_EQ(pixelAt(frame.surfaceImage(), 119, 0), (Rgb{0, 128, 0}));
+    EXPECT_EQ(pixelAt(frame.surface(), 119, 0), (Rgb{0, 128, 0}));
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // notifications, presets and repaints, the enabled state of contained widgets, the font, the
 // minimum size and the mouse event.
 #include "controls/jc_frames.h"
-#include "app/gui/main_window_frames.h"
+#include "app/main_window_frames.h"
+#include "controls/qt/frame_widget.h"
 
 #include "controls_test_support.h"
 #include "tests/support/fixed_texts.h"
@@ -26,23 +27,23 @@ constexpr Colour kButtonFace = 0xC8D0D4;  // 212, 208, 200
 // A bag that records every read and write in order and reads back what it holds.
 class RecordingBag : public PropertyBag {
 public:
-    PropertyValue readProperty(const QString& key, const PropertyValue& defaultValue) override
+    PropertyValue readProperty(const std::string& key, const PropertyValue& defaultValue) override
     {
         reads.push_back(key);
         return stored.readProperty(key, defaultValue);
     }
-    void writeProperty(const QString& key, const PropertyValue& value, const PropertyValue& defaultValue) override
+    void writeProperty(const std::string& key, const PropertyValue& value, const PropertyValue& defaultValue) override
     {
         writes.push_back(key);
         stored.writeProperty(key, value, defaultValue);
     }
 
     MemoryPropertyBag stored;
-    std::vector<QString> reads;
-    std::vector<QString> writes;
+    std::vector<std::string> reads;
+    std::vector<std::string> writes;
 };
 
-const std::vector<QString> kKeyOrder = {
+const std::vector<std::string> kKeyOrder = {
     "FrameColor", "BackColor",     "FillColor", "TextBoxColor", "TxtBoxShadow", "Style",      "RoundedCorner",
     "Enabled",    "RoundedCornerTxtBox", "Caption", "TextBoxHeight", "TextColor", "Alignment", "IconAlignment",
     "Font",       "Picture",       "IconSize",  "ThemeColor",   "ColorFrom",    "ColorTo",    "HeaderStyle",
@@ -53,9 +54,9 @@ class JcFramesTest : public ::testing::Test {
 protected:
     std::unique_ptr<jcFrames> makeFrame(QSize size = QSize(200, 120))
     {
-        auto frame = std::make_unique<jcFrames>();
+        auto frame = std::make_unique<jcFrames>(qtFrameText());
         frame->setAmbient(&m_ambient);
-        frame->resize(size);
+        frame->resize(size.width(), size.height());
         return frame;
     }
 
@@ -67,16 +68,25 @@ protected:
         return frame;
     }
 
-    // A hidden widget gets no resize event until it is shown, so after this the persistent
-    // image keeps its old size until something repaints.
-    static void armRepaintProbe(jcFrames& frame)
+    // Counts the repaints from here on.
+    void armRepaintProbe(jcFrames& frame)
     {
-        frame.resize(frame.width() + 1, frame.height());
-        ASSERT_NE(frame.surfaceImage().size(), frame.size());
+        m_repaints = 0;
+        frame.onRepainted = [this] { ++m_repaints; };
     }
-    static bool repainted(const jcFrames& frame) { return frame.surfaceImage().size() == frame.size(); }
+    bool repainted(const jcFrames&) const { return m_repaints > 0; }
 
-    FixedAmbient m_ambient{kButtonFaceRef, QStringLiteral("jcfTest"), QFont()};
+    // Records the keys the frame notifies from here on.
+    static std::shared_ptr<std::vector<std::string>> recordNotifications(jcFrames& frame)
+    {
+        auto keys = std::make_shared<std::vector<std::string>>();
+        frame.onPropertyChanged = [keys](std::string_view key) { keys->emplace_back(key); };
+        return keys;
+    }
+
+    int m_repaints = 0;
+
+    FixedAmbient m_ambient{kButtonFaceRef, u"jcfTest", FrameFont()};
 };
 
 TEST_F(JcFramesTest, ValuesOnCreation)
@@ -95,7 +105,7 @@ TEST_F(JcFramesTest, ValuesOnCreation)
     EXPECT_EQ(frame->Style(), FrameStyle::BorderCaption);
     EXPECT_EQ(frame->HeaderStyle(), HeaderKind::HeaderPlain);
     EXPECT_FALSE(frame->RoundedCorner());
-    EXPECT_TRUE(frame->Caption().isEmpty());
+    EXPECT_TRUE(frame->Caption().empty());
     EXPECT_EQ(frame->Picture(), nullptr);
 }
 
@@ -103,7 +113,7 @@ TEST_F(JcFramesTest, ValuesOfANewInstance)
 {
     auto frame = makeFrame();
     frame->initProperties();
-    EXPECT_EQ(frame->Caption(), QStringLiteral("jcfTest"));
+    EXPECT_EQ(frame->Caption(), u"jcfTest");
     EXPECT_EQ(frame->BackColor(), kButtonFace) << "translated ambient back colour";
     EXPECT_EQ(frame->FillColor(), kButtonFace);
     EXPECT_TRUE(frame->RoundedCorner());
@@ -134,7 +144,7 @@ TEST_F(JcFramesTest, ANewInstanceStoresOnlyWhatDiffersFromTheReadDefaults)
     frame->writeProperties(bag);
     // BackColor and FillColor are stored translated while the default is the reference itself;
     // HeaderStyle is 1 against a read default of 0.
-    EXPECT_EQ(bag.keys(), (std::vector<QString>{"BackColor", "FillColor", "HeaderStyle"}));
+    EXPECT_EQ(bag.keys(), (std::vector<std::string>{"BackColor", "FillColor", "HeaderStyle"}));
 }
 
 TEST_F(JcFramesTest, PlainHeaderIsNotStoredAndReadsBackPlain)
@@ -152,10 +162,13 @@ TEST_F(JcFramesTest, PlainHeaderIsNotStoredAndReadsBackPlain)
 TEST_F(JcFramesTest, SavedPropertiesLoadBackUnchanged)
 {
     auto picture = std::make_shared<FramePicture>();
-    picture->image = QImage(8, 8, QImage::Format_ARGB32);
-    QFont font(QStringLiteral("Liberation Serif"));
-    font.setPointSizeF(11.5);
-    font.setItalic(true);
+    picture->width = 8;
+    picture->height = 8;
+    picture->pixels.assign(64, 0);
+    FrameFont font;
+    font.name = u"Liberation Serif";
+    font.points = 11.5;
+    font.italic = true;
 
     auto frame = placedFrame();
     frame->setStyle(FrameStyle::TextBoxCaption);
@@ -166,7 +179,7 @@ TEST_F(JcFramesTest, SavedPropertiesLoadBackUnchanged)
     frame->setTxtBoxShadow(1);
     frame->setRoundedCorner(false);
     frame->setRoundedCornerTxtBox(true);
-    frame->setCaption(QStringLiteral("Saved"));
+    frame->setCaption(u"Saved");
     frame->setTextBoxHeight(30);
     frame->setTextColor(0x010203);
     frame->setAlignment(CaptionAlignment::AlignRight);
@@ -194,14 +207,14 @@ TEST_F(JcFramesTest, SavedPropertiesLoadBackUnchanged)
     EXPECT_EQ(loaded->TxtBoxShadow(), 1);
     EXPECT_FALSE(loaded->RoundedCorner());
     EXPECT_TRUE(loaded->RoundedCornerTxtBox());
-    EXPECT_EQ(loaded->Caption(), QStringLiteral("Saved"));
+    EXPECT_EQ(loaded->Caption(), u"Saved");
     EXPECT_EQ(loaded->TextBoxHeight(), 30);
     EXPECT_EQ(loaded->TextColor(), 0x010203u);
     EXPECT_EQ(loaded->Alignment(), CaptionAlignment::AlignRight);
     EXPECT_EQ(loaded->IconAlignment(), IconPlacement::IconRight);
-    EXPECT_EQ(loaded->Font().family(), QStringLiteral("Liberation Serif"));
-    EXPECT_TRUE(loaded->Font().italic());
-    EXPECT_DOUBLE_EQ(loaded->Font().pointSizeF(), 11.5);
+    EXPECT_EQ(loaded->Font().name, u"Liberation Serif");
+    EXPECT_TRUE(loaded->Font().italic);
+    EXPECT_DOUBLE_EQ(loaded->Font().points, 11.5);
     EXPECT_EQ(loaded->Picture(), picture);
     EXPECT_EQ(loaded->IconSize(), 24);
     EXPECT_EQ(loaded->ThemeColor(), ColorTheme::ThemeGold);
@@ -216,12 +229,12 @@ TEST_F(JcFramesTest, SavedPropertiesLoadBackUnchanged)
 TEST_F(JcFramesTest, LoadedColoursStayUntranslatedButTheBackgroundIsPaintedTranslated)
 {
     MemoryPropertyBag bag{{"FrameColor", colourToStored(0x80000011)}, {"BackColor", colourToStored(0x80000015)},
-                          {"Style", std::int32_t(9)}, {"Caption", QString()}};
+                          {"Style", std::int32_t(9)}, {"Caption", std::u16string()}};
     auto frame = makeFrame();
     frame->readProperties(bag);
     EXPECT_EQ(frame->FrameColor(), 0x80000011u);
     EXPECT_EQ(frame->BackColor(), 0x80000015u);
-    EXPECT_EQ(test::pixelAt(frame->surfaceImage(), 5, 5), (test::Rgb{64, 64, 64}));
+    EXPECT_EQ(test::pixelAt(frame->surface(), 5, 5), (test::Rgb{64, 64, 64}));
 }
 
 TEST_F(JcFramesTest, ColourSettersTranslateBeforeStoring)
@@ -264,14 +277,14 @@ TEST_F(JcFramesTest, EverySetterNotifiesItsKeyAndRepaints)
         {"Enabled", [](jcFrames& f) { f.setEnabled(false); }},
         {"TxtBoxShadow", [](jcFrames& f) { f.setTxtBoxShadow(1); }},
         {"RoundedCorner", [](jcFrames& f) { f.setRoundedCorner(false); }},
-        {"Caption", [](jcFrames& f) { f.setCaption(QStringLiteral("x")); }},
+        {"Caption", [](jcFrames& f) { f.setCaption(u"x"); }},
         {"Alignment", [](jcFrames& f) { f.setAlignment(CaptionAlignment::AlignLeft); }},
         {"Style", [](jcFrames& f) { f.setStyle(FrameStyle::HeaderBand); }},
         {"TextBoxHeight", [](jcFrames& f) { f.setTextBoxHeight(30); }},
         {"TextColor", [](jcFrames& f) { f.setTextColor(1); }},
         {"TextBoxColor", [](jcFrames& f) { f.setTextBoxColor(1); }},
         {"BackColor", [](jcFrames& f) { f.setBackColor(1); }},
-        {"Font", [](jcFrames& f) { f.setFont(QFont(QStringLiteral("Liberation Mono"))); }},
+        {"Font", [](jcFrames& f) { f.setFont(FrameFont{u"Liberation Mono"}); }},
         {"Picture", [picture](jcFrames& f) { f.setPicture(picture); }},
         {"IconSize", [](jcFrames& f) { f.setIconSize(20); }},
         {"IconAlignment", [](jcFrames& f) { f.setIconAlignment(IconPlacement::IconRight); }},
@@ -285,10 +298,9 @@ TEST_F(JcFramesTest, EverySetterNotifiesItsKeyAndRepaints)
         SCOPED_TRACE(row.key);
         auto frame = placedFrame();
         armRepaintProbe(*frame);
-        QSignalSpy spy(frame.get(), &jcFrames::propertyChanged);
+        const auto keys = recordNotifications(*frame);
         row.set(*frame);
-        ASSERT_EQ(spy.count(), 1);
-        EXPECT_EQ(spy.at(0).at(0).toString(), QString::fromLatin1(row.key));
+        EXPECT_EQ(*keys, std::vector<std::string>{row.key});
         EXPECT_TRUE(repainted(*frame));
     }
 }
@@ -297,9 +309,9 @@ TEST_F(JcFramesTest, SettingTheCurrentThemeNeitherRepaintsNorNotifies)
 {
     auto frame = placedFrame();
     armRepaintProbe(*frame);
-    QSignalSpy spy(frame.get(), &jcFrames::propertyChanged);
+    const auto keys = recordNotifications(*frame);
     frame->setThemeColor(ColorTheme::ThemeBlue);
-    EXPECT_EQ(spy.count(), 0);
+    EXPECT_TRUE(keys->empty());
     EXPECT_FALSE(repainted(*frame));
 }
 
@@ -308,15 +320,14 @@ TEST_F(JcFramesTest, ANewThemeIsPaintedBeforeTheHostIsNotified)
     auto frame = placedFrame();
     armRepaintProbe(*frame);
     bool paintedWhenNotified = false;
-    QObject::connect(frame.get(), &jcFrames::propertyChanged,
-                     [&](const QString&) { paintedWhenNotified = repainted(*frame); });
+    frame->onPropertyChanged = [&](std::string_view) { paintedWhenNotified = repainted(*frame); };
     frame->setThemeColor(ColorTheme::ThemeGold);
     EXPECT_TRUE(paintedWhenNotified);
 
     // Every other setter notifies first.
     armRepaintProbe(*frame);
     paintedWhenNotified = true;
-    frame->setCaption(QStringLiteral("later"));
+    frame->setCaption(u"later");
     EXPECT_FALSE(paintedWhenNotified);
 }
 
@@ -351,10 +362,9 @@ TEST_F(JcFramesTest, StyleSetterAppliesThePresetWithoutNotifyingItsProperties)
         frame->setTextBoxHeight(40);
         frame->setThemeColor(ColorTheme::ThemeOlive);
         frame->setAlignment(CaptionAlignment::AlignRight);
-        QSignalSpy spy(frame.get(), &jcFrames::propertyChanged);
+        const auto keys = recordNotifications(*frame);
         frame->setStyle(FrameStyle(row.style));
-        ASSERT_EQ(spy.count(), 1);
-        EXPECT_EQ(spy.at(0).at(0).toString(), QStringLiteral("Style"));
+        EXPECT_EQ(*keys, std::vector<std::string>{"Style"});
         EXPECT_EQ(frame->TextColor(), row.text);
         EXPECT_EQ(frame->FrameColor(), row.frame);
         EXPECT_EQ(frame->TextBoxColor(), row.textBox);
@@ -440,75 +450,88 @@ TEST_F(JcFramesTest, TextFormatFollowsAlignmentAndStyle)
 
 TEST_F(JcFramesTest, EnabledIsHandedToContainedWidgetsByTheSetterOnly)
 {
-    auto frame = placedFrame();
-    auto* button = new QPushButton(frame.get());
-    auto* other = new QPushButton(frame.get());
-    frame->setEnabled(false);
+    FrameWidget widget;
+    widget.frame().setAmbient(&m_ambient);
+    widget.frame().initProperties();
+    auto* button = new QPushButton(&widget);
+    auto* other = new QPushButton(&widget);
+    widget.frame().setEnabled(false);
     EXPECT_FALSE(button->isEnabled());
     EXPECT_FALSE(other->isEnabled());
-    frame->setEnabled(true);
+    widget.frame().setEnabled(true);
     EXPECT_TRUE(button->isEnabled());
 
     MemoryPropertyBag bag{{"Enabled", false}};
-    auto loaded = makeFrame();
-    auto* contained = new QPushButton(loaded.get());
-    loaded->readProperties(bag);
-    EXPECT_FALSE(loaded->Enabled());
+    FrameWidget loaded;
+    loaded.frame().setAmbient(&m_ambient);
+    auto* contained = new QPushButton(&loaded);
+    loaded.frame().readProperties(bag);
+    EXPECT_FALSE(loaded.frame().Enabled());
     EXPECT_TRUE(contained->isEnabled()) << "loading a disabled frame leaves its contents enabled";
 }
 
 TEST_F(JcFramesTest, FontSetterCopiesBoldItalicNameAndSizeOnly)
 {
     auto frame = placedFrame();
-    QFont given(QStringLiteral("Liberation Serif"));
-    given.setPointSizeF(14.0);
-    given.setBold(true);
-    given.setItalic(true);
-    given.setUnderline(true);
-    given.setStrikeOut(true);
+    const FrameFont given{u"Liberation Serif", 14.0, true, true, true, true};
     frame->setFont(given);
-    const QFont own = frame->Font();
-    EXPECT_EQ(own.family(), QStringLiteral("Liberation Serif"));
-    EXPECT_DOUBLE_EQ(own.pointSizeF(), 14.0);
-    EXPECT_TRUE(own.bold());
-    EXPECT_TRUE(own.italic());
-    EXPECT_FALSE(own.underline());
-    EXPECT_FALSE(own.strikeOut());
+    const FrameFont own = frame->Font();
+    EXPECT_EQ(own.name, u"Liberation Serif");
+    EXPECT_DOUBLE_EQ(own.points, 14.0);
+    EXPECT_TRUE(own.bold);
+    EXPECT_TRUE(own.italic);
+    EXPECT_FALSE(own.underline);
+    EXPECT_FALSE(own.strikethrough);
 
     // A loaded font becomes the control's font whole.
     MemoryPropertyBag bag{{"Font", given}};
     auto loaded = makeFrame();
     loaded->readProperties(bag);
-    EXPECT_TRUE(loaded->Font().underline());
+    EXPECT_TRUE(loaded->Font().underline);
 }
 
 TEST_F(JcFramesTest, ResizingBelowTheMinimumStopsAt700By400Twips)
 {
     auto frame = placedFrame();
     frame->resize(33, 20);  // 500 x 300 twips
-    EXPECT_EQ(frame->size(), QSize(47, 27));
+    EXPECT_EQ(std::pair(frame->width(), frame->height()), std::pair(47, 27));
     frame->resize(46, 100);
-    EXPECT_EQ(frame->size(), QSize(47, 100));
+    EXPECT_EQ(std::pair(frame->width(), frame->height()), std::pair(47, 100));
     frame->resize(47, 27);
-    EXPECT_EQ(frame->size(), QSize(47, 27));
+    EXPECT_EQ(std::pair(frame->width(), frame->height()), std::pair(47, 27));
+
+    // A widget that hosts the frame is held to the same size.
+    FrameWidget widget;
+    widget.show();
+    widget.setGeometry(0, 0, 33, 20);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(widget.size(), QSize(47, 27));
+    EXPECT_EQ(std::pair(widget.frame().width(), widget.frame().height()), std::pair(47, 27));
 }
 
-TEST_F(JcFramesTest, ShownFrameRepaintsOnResize)
+TEST_F(JcFramesTest, ShownFrameRepaintsOnResizeAndTakesTheWindowShape)
 {
-    auto frame = placedFrame(QSize(120, 80));
-    frame->show();
-    frame->resize(150, 90);
+    FrameWidget widget;
+    widget.frame().setAmbient(&m_ambient);
+    widget.frame().initProperties();
+    widget.resize(120, 80);
+    widget.show();
+    widget.resize(150, 90);
     QCoreApplication::processEvents();
-    EXPECT_EQ(frame->surfaceImage().size(), QSize(150, 90));
+    EXPECT_EQ(test::imageOf(widget.frame().surface()).size(), QSize(150, 90));
+    EXPECT_TRUE(widget.mask().isEmpty());
+    widget.frame().setStyle(FrameStyle::CaptionPanel);
+    EXPECT_FALSE(widget.mask().contains(QPoint(0, 0)));
+    EXPECT_TRUE(widget.mask().contains(QPoint(75, 45)));
 }
 
 TEST_F(JcFramesTest, MouseMovesAreRaisedWithButtonsShiftAndPosition)
 {
-    auto frame = placedFrame();
-    QSignalSpy spy(frame.get(), &jcFrames::MouseMove);
+    FrameWidget frame;
+    QSignalSpy spy(&frame, &FrameWidget::MouseMove);
     QMouseEvent move(QEvent::MouseMove, QPointF(12.5, 30.0), QPointF(12.5, 30.0), Qt::NoButton,
                      Qt::LeftButton | Qt::MiddleButton, Qt::ShiftModifier | Qt::AltModifier);
-    QCoreApplication::sendEvent(frame.get(), &move);
+    QCoreApplication::sendEvent(&frame, &move);
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).value<qint16>(), 1 | 4);
     EXPECT_EQ(spy.at(0).at(1).value<qint16>(), 1 | 4);
@@ -531,13 +554,13 @@ TEST_F(JcFramesTest, MainWindowFramesLoadTheirStoredValues)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.caption);
         StoredFrame stored = storedMainWindowFrame(row.which);
-        EXPECT_EQ(stored.size, row.size);
-        const FixedAmbient ambient(kButtonFaceRef, stored.name, QFont());
-        jcFrames frame;
+        EXPECT_EQ(QSize(stored.width, stored.height), row.size);
+        const FixedAmbient ambient(kButtonFaceRef, stored.name, FrameFont());
+        jcFrames frame(qtFrameText());
         frame.setAmbient(&ambient);
-        frame.resize(stored.size);
+        frame.resize(stored.width, stored.height);
         frame.readProperties(stored.properties);
-        EXPECT_EQ(frame.Caption(), QString::fromLatin1(row.caption.data(), qsizetype(row.caption.size())));
+        EXPECT_EQ(frame.Caption(), std::u16string(row.caption.begin(), row.caption.end()));
         EXPECT_EQ(frame.Style(), FrameStyle::ThemedPanel);
         EXPECT_EQ(frame.ThemeColor(), ColorTheme::ThemeBlue);
         EXPECT_EQ(frame.HeaderStyle(), HeaderKind::HeaderGradient);
@@ -549,10 +572,10 @@ TEST_F(JcFramesTest, MainWindowFramesLoadTheirStoredValues)
         EXPECT_TRUE(frame.RoundedCorner());
         EXPECT_TRUE(frame.Enabled());
         EXPECT_EQ(frame.Picture(), nullptr);
-        EXPECT_EQ(frame.Font().family(), QStringLiteral("Arial"));
-        EXPECT_DOUBLE_EQ(frame.Font().pointSizeF(), 9.75);
-        EXPECT_TRUE(frame.Font().bold());
-        EXPECT_EQ(frame.surfaceImage().size(), row.size) << "loading paints";
+        EXPECT_EQ(frame.Font().name, u"Arial");
+        EXPECT_DOUBLE_EQ(frame.Font().points, 9.75);
+        EXPECT_TRUE(frame.Font().bold);
+        EXPECT_EQ(test::imageOf(frame.surface()).size(), row.size) << "loading paints";
     }
 }
 

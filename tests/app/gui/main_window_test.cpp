@@ -6,7 +6,8 @@
 #include "app/gui/picture_preview.h"
 #include "app/gui/qt_user_interface.h"
 #include "app/logo_cutter.h"
-#include "controls/jc_frames.h"
+#include "controls/qt/frame_widget.h"
+#include "controls/qt/qt_frame_text.h"
 #include "gui_test_support.h"
 #include "tests/support/fixed_texts.h"
 
@@ -213,9 +214,9 @@ TEST_F(MainWindowTest, EveryControlHasItsPlaceTextFontAndToolTip)
             continue;
         QString text;
         QFont font = widget->font();
-        if (auto* frame = qobject_cast<jcFrames*>(widget)) {
-            text = frame->Caption();
-            font = frame->Font();
+        if (auto* frame = qobject_cast<FrameWidget*>(widget)) {
+            text = toQString(frame->frame().Caption());
+            font = toQFont(frame->frame().Font());
         } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
             text = button->text();
         } else if (auto* label = qobject_cast<QLabel*>(widget)) {

@@ -1,13 +1,10 @@
 // The frame-control gallery: real jcFrames instances, set up through their setters (or, for
 // the main window's frames, loaded from their stored values), each rendered into its own
 // persistent image and copied onto one labelled sheet through its window shape.
-#include "app/gui/frame_gallery.h"
+#include "app/frame_gallery.h"
 
-#include "app/gui/main_window_frames.h"
+#include "app/main_window_frames.h"
 #include "controls/jc_frames.h"
-
-#include <QImageWriter>
-#include <QPainter>
 
 #include <array>
 #include <functional>
@@ -22,12 +19,12 @@ constexpr int kTileWidth = 176;
 constexpr int kTileHeight = 84;
 constexpr int kGap = 12;
 constexpr int kLabelHeight = 18;
-constexpr QRgb kSheetColour = qRgb(255, 255, 255);
-constexpr QRgb kLabelColour = qRgb(0, 0, 0);
-constexpr QRgb kSectionColour = qRgb(0, 0, 128);
+constexpr Colour kSheetColour = rgbColour(255, 255, 255);
+constexpr Colour kLabelColour = rgbColour(0, 0, 0);
+constexpr Colour kSectionColour = rgbColour(0, 0, 128);
 
-const char* const kShortCaption = "Short caption";
-const char* const kLongCaption = "A caption far too long for the room this frame has";
+const char16_t* const kShortCaption = u"Short caption";
+const char16_t* const kLongCaption = u"A caption far too long for the room this frame has";
 
 constexpr std::array<const char*, 9> kStyleNames = {
     "0 BorderCaption", "1 ThemedPanel", "2 TextBoxCaption", "3 HeaderBand", "4 GripperPanel",
@@ -58,70 +55,103 @@ constexpr std::array<Variant, 8> kVariants = {{
 // A 16 x 16 icon with transparent corners: an orange disc with a dark ring and a white bar.
 PictureRef makeIcon()
 {
-    QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    {
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing, false);
-        p.setPen(QColor(120, 50, 0));
-        p.setBrush(QColor(255, 140, 0));
-        p.drawEllipse(QRect(1, 1, 13, 13));
-        p.fillRect(QRect(5, 7, 6, 2), Qt::white);
-    }
+    // '.' transparent, 'o' the ring, '#' the disc, '-' the bar.
+    static constexpr std::array<const char*, 16> kRows = {{
+        "................",
+        ".....oooooo.....",
+        "...oo######oo...",
+        "..o##########o..",
+        "..o##########o..",
+        ".o############o.",
+        ".o############o.",
+        ".o###------###o.",
+        ".o###------###o.",
+        ".o############o.",
+        ".o############o.",
+        "..o##########o..",
+        "..o##########o..",
+        "...oo######oo...",
+        ".....oooooo.....",
+        "................"
+    }};
     auto picture = std::make_shared<FramePicture>();
     picture->kind = FramePicture::Kind::Icon;
-    picture->image = image;
+    picture->width = 16;
+    picture->height = 16;
+    for (const char* row : kRows) {
+        for (int x = 0; x < 16; ++x) {
+            switch (row[x]) {
+            case 'o':
+                picture->pixels.push_back(0xFF783200);
+                break;
+            case '#':
+                picture->pixels.push_back(0xFFFF8C00);
+                break;
+            case '-':
+                picture->pixels.push_back(0xFFFFFFFF);
+                break;
+            default:
+                picture->pixels.push_back(0x00000000);
+                break;
+            }
+        }
+    }
     return picture;
 }
 
 class Sheet {
 public:
-    Sheet(int width, int height) : m_image(width, height, QImage::Format_RGB32)
+    Sheet(const FrameText& text, int width, int height) : m_text(text)
     {
-        m_image.fill(kSheetColour);
-        m_font = QFont(QStringLiteral("Arial"));
-        m_font.setPixelSize(12);
-        m_font.setStyleStrategy(QFont::NoAntialias);
-        m_font.setHintingPreference(QFont::PreferFullHinting);
+        m_canvas.backColor = kSheetColour;
+        m_canvas.resize(width, height);
     }
 
-    void label(int x, int y, int width, const QString& text, QRgb colour = kLabelColour, bool bold = false)
+    void label(int x, int y, int width, const std::u16string& text, Colour colour = kLabelColour, bool bold = false)
     {
-        QPainter p(&m_image);
-        QFont font = m_font;
-        if (bold) {
-            // 12-pixel bold is hinted back to regular strokes; headings use the captions' 13 pixels.
-            font.setPixelSize(13);
-            font.setBold(true);
-        }
-        p.setFont(font);
-        p.setPen(QColor::fromRgb(colour));
-        p.drawText(QRect(x, y, width, kLabelHeight), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        // 12 pixels (9 points at 96 dots per inch); 12-pixel bold is hinted back to regular
+        // strokes, so headings use the captions' 13 pixels.
+        FrameFont font;
+        font.name = u"Arial";
+        font.points = bold ? 9.75 : 9.0;
+        font.bold = bold;
+        m_text.draw(m_canvas, font, colour, FrameRect{x, y, x + width, y + kLabelHeight},
+                    kDtLeft | kDtVCenter | kDtSingleLine, text);
     }
 
     // The frame's image as the screen shows it: clipped to its window shape.
     void frame(int x, int y, const jcFrames& frame)
     {
-        QPainter p(&m_image);
-        if (!frame.mask().isEmpty())
-            p.setClipRegion(frame.mask().translated(x, y));
-        p.drawImage(x, y, frame.surfaceImage());
+        const FrameCanvas& surface = frame.surface();
+        const auto& region = frame.windowRegion();
+        for (int row = 0; row < surface.height(); ++row) {
+            for (int col = 0; col < surface.width(); ++col) {
+                const int sx = x + col;
+                const int sy = y + row;
+                if (sx < 0 || sy < 0 || sx >= m_canvas.width() || sy >= m_canvas.height())
+                    continue;
+                if (!region || region->contains(col, row))
+                    m_canvas.setPixel(sx, sy, surface.pixel(col, row));
+            }
+        }
     }
 
-    QImage image() const { return m_image; }
+    FrameCanvas take() { return std::move(m_canvas); }
 
 private:
-    QImage m_image;
-    QFont m_font;
+    const FrameText& m_text;
+    FrameCanvas m_canvas;
 };
 
+std::u16string u16(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
 // A new instance as a host places it, then the setters a user would call.
-std::unique_ptr<jcFrames> placeFrame(const AmbientProperties& ambient, QSize size,
+std::unique_ptr<jcFrames> placeFrame(const FrameText& text, const AmbientProperties& ambient, int width, int height,
                                      const std::function<void(jcFrames&)>& setUp)
 {
-    auto frame = std::make_unique<jcFrames>();
+    auto frame = std::make_unique<jcFrames>(text);
     frame->setAmbient(&ambient);
-    frame->resize(size);
+    frame->resize(width, height);
     frame->initProperties();
     frame->setFont(mainWindowFrameFont());
     setUp(*frame);
@@ -131,28 +161,28 @@ std::unique_ptr<jcFrames> placeFrame(const AmbientProperties& ambient, QSize siz
 
 }  // namespace
 
-QImage renderFrameGallery()
+FrameCanvas renderFrameGallery(const FrameText& text)
 {
-    const FixedAmbient ambient(systemColourRef(kColorBtnFace), QStringLiteral("jcFrames"), mainWindowFrameFont());
+    const FixedAmbient ambient(systemColourRef(kColorBtnFace), u"jcFrames", mainWindowFrameFont());
     const PictureRef icon = makeIcon();
     const int columns = int(kVariants.size());
     const int sheetWidth = kMargin * 2 + kRowLabelWidth + columns * (kTileWidth + kGap);
 
-    const int tallestMainFrame = storedMainWindowFrame(MainWindowFrame::Image).size.height();
+    const int tallestMainFrame = storedMainWindowFrame(MainWindowFrame::Image).height;
     const int mainSectionHeight = kLabelHeight * 2 + tallestMainFrame + kGap * 2;
     const int styleSectionHeight = kLabelHeight * 2 + int(kThemeNames.size()) * (kTileHeight + kGap) + kGap;
     const int extrasHeight = kLabelHeight * 2 + 2 * (kTileHeight + kLabelHeight + kGap) + kGap;
     const int sheetHeight = kMargin * 2 + kLabelHeight * 2 + mainSectionHeight +
                             int(kStyleNames.size()) * styleSectionHeight + extrasHeight;
-    Sheet sheet(sheetWidth, sheetHeight);
+    Sheet sheet(text, sheetWidth, sheetHeight);
 
     int y = kMargin;
-    sheet.label(kMargin, y, sheetWidth, QStringLiteral("jcFrames gallery: every look in every theme"), kLabelColour,
+    sheet.label(kMargin, y, sheetWidth, u"jcFrames gallery: every look in every theme", kLabelColour,
                 true);
     y += kLabelHeight * 2;
 
     // The main window's frames, loaded from their stored values.
-    sheet.label(kMargin, y, sheetWidth, QStringLiteral("Main window frames (loaded from stored values)"),
+    sheet.label(kMargin, y, sheetWidth, u"Main window frames (loaded from stored values)",
                 kSectionColour, true);
     y += kLabelHeight + 4;
     {
@@ -160,37 +190,37 @@ QImage renderFrameGallery()
         for (MainWindowFrame which : {MainWindowFrame::Season, MainWindowFrame::LogoType, MainWindowFrame::Image}) {
             StoredFrame stored = storedMainWindowFrame(which);
             const FixedAmbient frameAmbient(systemColourRef(kColorBtnFace), stored.name, mainWindowFrameFont());
-            jcFrames frame;
+            jcFrames frame(text);
             frame.setAmbient(&frameAmbient);
-            frame.resize(stored.size);
+            frame.resize(stored.width, stored.height);
             frame.readProperties(stored.properties);
-            const QString title =
-                QStringLiteral("%1 %2 x %3").arg(stored.name).arg(stored.size.width()).arg(stored.size.height());
-            sheet.label(x, y, stored.size.width(), title);
+            const std::u16string title =
+                stored.name + u16(" " + std::to_string(stored.width) + " x " + std::to_string(stored.height));
+            sheet.label(x, y, stored.width, title);
             sheet.frame(x, y + kLabelHeight, frame);
-            x += stored.size.width() + kGap * 2;
+            x += stored.width + kGap * 2;
         }
         y += mainSectionHeight - kLabelHeight - 4;
     }
 
     // Every look, theme and variant.
     for (int style = 0; style < int(kStyleNames.size()); ++style) {
-        const QString title = QStringLiteral("Style %1").arg(QLatin1String(kStyleNames[std::size_t(style)]));
+        const std::u16string title = u"Style " + u16(kStyleNames[std::size_t(style)]);
         sheet.label(kMargin, y, sheetWidth, title, kSectionColour, true);
         y += kLabelHeight;
         for (int c = 0; c < columns; ++c)
             sheet.label(kMargin + kRowLabelWidth + c * (kTileWidth + kGap), y, kTileWidth,
-                        QLatin1String(kVariants[std::size_t(c)].label));
+                        u16(kVariants[std::size_t(c)].label));
         y += kLabelHeight;
         for (int theme = 0; theme < int(kThemeNames.size()); ++theme) {
             sheet.label(kMargin, y + kTileHeight / 2 - kLabelHeight / 2, kRowLabelWidth,
-                        QLatin1String(kThemeNames[std::size_t(theme)]));
+                        u16(kThemeNames[std::size_t(theme)]));
             for (int c = 0; c < columns; ++c) {
                 const Variant& v = kVariants[std::size_t(c)];
-                auto frame = placeFrame(ambient, QSize(kTileWidth, kTileHeight), [&](jcFrames& f) {
+                auto frame = placeFrame(text, ambient, kTileWidth, kTileHeight, [&](jcFrames& f) {
                     f.setStyle(FrameStyle(style));  // the preset first: it may set the theme
                     f.setThemeColor(ColorTheme(theme));
-                    f.setCaption(QLatin1String(v.longCaption ? kLongCaption : kShortCaption));
+                    f.setCaption(v.longCaption ? kLongCaption : kShortCaption);
                     if (v.icon)
                         f.setPicture(icon);
                     f.setEnabled(v.enabled);
@@ -203,7 +233,7 @@ QImage renderFrameGallery()
     }
 
     // Further settings that the presets do not show.
-    sheet.label(kMargin, y, sheetWidth, QStringLiteral("Further settings"), kSectionColour, true);
+    sheet.label(kMargin, y, sheetWidth, u"Further settings", kSectionColour, true);
     y += kLabelHeight * 2;
     struct Extra {
         const char* label;
@@ -271,27 +301,15 @@ QImage renderFrameGallery()
         const int col = int(i) % columns;
         const int x = kMargin + kRowLabelWidth + col * (kTileWidth + kGap);
         const int top = y + row * (kTileHeight + kLabelHeight + kGap);
-        sheet.label(x, top, kTileWidth, QLatin1String(extras[i].label));
-        auto frame = placeFrame(ambient, QSize(kTileWidth, kTileHeight), [&](jcFrames& f) {
+        sheet.label(x, top, kTileWidth, u16(extras[i].label));
+        auto frame = placeFrame(text, ambient, kTileWidth, kTileHeight, [&](jcFrames& f) {
             f.setStyle(extras[i].style);
             extras[i].setUp(f);
-            f.setCaption(QLatin1String(kShortCaption));
+            f.setCaption(kShortCaption);
         });
         sheet.frame(x, top + kLabelHeight, *frame);
     }
-    return sheet.image();
-}
-
-bool saveFrameGallery(const QString& path, QString* error)
-{
-    const QImage gallery = renderFrameGallery();
-    QImageWriter writer(path, "png");
-    if (!writer.write(gallery)) {
-        if (error)
-            *error = QStringLiteral("cannot write %1: %2").arg(path, writer.errorString());
-        return false;
-    }
-    return true;
+    return sheet.take();
 }
 
 }  // namespace tav

@@ -5,22 +5,22 @@
 
 #include "controls/property_bag.h"
 
-#include <QSize>
-#include <QString>
+#include <string>
 
 namespace tav {
 
 enum class MainWindowFrame { Season, LogoType, Image };
 
 struct StoredFrame {
-    QString name;  // the instance's name, which the host reports as its display name
-    QSize size;    // outer size in pixels
+    std::u16string name;  // the instance's name, which the host reports as its display name
+    int width = 0;        // outer size in pixels
+    int height = 0;
     MemoryPropertyBag properties;
 };
 
 StoredFrame storedMainWindowFrame(MainWindowFrame which);
 
 // The captions' font: Arial, 9.75 points, bold.
-QFont mainWindowFrameFont();
+FrameFont mainWindowFrameFont();
 
 }  // namespace tav

@@ -1,5 +1,5 @@
 // The main window's frames as they were saved: outer size, colours, caption, font and header.
-#include "app/gui/main_window_frames.h"
+#include "app/main_window_frames.h"
 
 #include "controls/jc_frames.h"
 
@@ -9,12 +9,12 @@ namespace {
 constexpr Colour kWindowGrey = 0xC8D0D4;  // 212, 208, 200
 constexpr std::int32_t kGradientHeader = 1;
 
-MemoryPropertyBag frameBag(const char* caption)
+MemoryPropertyBag frameBag(const char16_t* caption)
 {
     return MemoryPropertyBag{
         {kKeyBackColor, colourToStored(kWindowGrey)},
         {kKeyFillColor, colourToStored(kWindowGrey)},
-        {kKeyCaption, QString::fromLatin1(caption)},
+        {kKeyCaption, std::u16string(caption)},
         {kKeyFont, mainWindowFrameFont()},
         {kKeyHeaderStyle, kGradientHeader},
     };
@@ -22,11 +22,12 @@ MemoryPropertyBag frameBag(const char* caption)
 
 }  // namespace
 
-QFont mainWindowFrameFont()
+FrameFont mainWindowFrameFont()
 {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(9.75);
-    font.setWeight(QFont::Bold);
+    FrameFont font;
+    font.name = u"Arial";
+    font.points = 9.75;
+    font.bold = true;
     return font;
 }
 
@@ -36,13 +37,13 @@ StoredFrame storedMainWindowFrame(MainWindowFrame which)
     // 10478 x 8758, which at 96 dots per inch are the pixel sizes below.
     switch (which) {
     case MainWindowFrame::Season:
-        return {QStringLiteral("jcfSeason"), QSize(256, 149), frameBag("1) Please Choose a Season")};
+        return {u"jcfSeason", 256, 149, frameBag(u"1) Please Choose a Season")};
     case MainWindowFrame::LogoType:
-        return {QStringLiteral("jcFrames1"), QSize(256, 101), frameBag("2) Type of logo to make")};
+        return {u"jcFrames1", 256, 101, frameBag(u"2) Type of logo to make")};
     case MainWindowFrame::Image:
         break;
     }
-    return {QStringLiteral("jcFrames2"), QSize(396, 331), frameBag("3) Select a image from your disk")};
+    return {u"jcFrames2", 396, 331, frameBag(u"3) Select a image from your disk")};
 }
 
 }  // namespace tav

@@ -1,0 +1,153 @@
+// Qt's text engine behind the frame control's text interface. The surface is wrapped in a
+// QImage at 96 dots per inch, so that point sizes give the window's pixels.
+#include "controls/qt/qt_frame_text.h"
+
+#include "controls/frame_canvas.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+namespace tav {
+namespace {
+
+// 96 dots per inch in dots per metre (96 / 0.0254 = 3779.5...).
+constexpr int kDotsPerMetre96 = 3780;
+
+// The platform's text flags in Qt's terms. Vertical centring only works on a single line;
+// with word breaks the text starts at the top of its rectangle.
+int qtTextFlags(int format)
+{
+    int flags = 0;
+    switch (format & (kDtCenter | kDtRight)) {
+    case kDtCenter:
+        flags |= Qt::AlignHCenter;
+        break;
+    case kDtRight:
+        flags |= Qt::AlignRight;
+        break;
+    default:
+        flags |= Qt::AlignLeft;
+        break;
+    }
+    if (format & kDtSingleLine) {
+        flags |= Qt::TextSingleLine;
+        flags |= (format & kDtVCenter) ? Qt::AlignVCenter : Qt::AlignTop;
+    } else {
+        flags |= Qt::AlignTop;
+        if (format & kDtWordBreak)
+            flags |= Qt::TextWordWrap;
+    }
+    return flags;
+}
+
+// Metrics at 96 dots per inch: taken against an image of that resolution.
+const QImage& metricsDevice()
+{
+    static const QImage device = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setDotsPerMeterX(kDotsPerMetre96);
+        image.setDotsPerMeterY(kDotsPerMetre96);
+        return image;
+    }();
+    return device;
+}
+
+QImage wrap(FrameCanvas& canvas)
+{
+    QImage image(reinterpret_cast<uchar*>(canvas.pixels.data()), canvas.width(), canvas.height(),
+                 qsizetype(canvas.width()) * 4, QImage::Format_RGB32);
+    image.setDotsPerMeterX(kDotsPerMetre96);
+    image.setDotsPerMeterY(kDotsPerMetre96);
+    return image;
+}
+
+}  // namespace
+
+QFont toQFont(const FrameFont& font)
+{
+    QFont q(toQString(font.name));
+    q.setPointSizeF(font.points);
+    q.setBold(font.bold);
+    q.setItalic(font.italic);
+    q.setUnderline(font.underline);
+    q.setStrikeOut(font.strikethrough);
+    q.setStyleStrategy(QFont::NoAntialias);
+    q.setHintingPreference(QFont::PreferFullHinting);
+    return q;
+}
+
+FrameFont fromQFont(const QFont& font)
+{
+    FrameFont f;
+    f.name = fromQString(font.family());
+    f.points = font.pointSizeF();
+    f.bold = font.bold();
+    f.italic = font.italic();
+    f.underline = font.underline();
+    f.strikethrough = font.strikeOut();
+    return f;
+}
+
+double QtFrameText::lineWidth(const FrameFont& font, std::u16string_view line) const
+{
+    return QFontMetricsF(toQFont(font), &metricsDevice()).horizontalAdvance(toQString(line));
+}
+
+double QtFrameText::lineHeight(const FrameFont& font) const
+{
+    return QFontMetricsF(toQFont(font), &metricsDevice()).height();
+}
+
+TextSize QtFrameText::wrappedSize(const FrameFont& font, int width, std::u16string_view text) const
+{
+    const QRectF block = QFontMetricsF(toQFont(font), &metricsDevice())
+                             .boundingRect(QRectF(0, 0, width, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                                           toQString(text));
+    return {block.width(), block.height()};
+}
+
+void QtFrameText::draw(FrameCanvas& canvas, const FrameFont& font, Colour colour, const FrameRect& rect, int format,
+                       std::u16string_view text) const
+{
+    QImage image = wrap(canvas);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setFont(toQFont(font));
+    painter.setPen(QColor(redOf(colour), greenOf(colour), blueOf(colour)));
+    painter.setBackgroundMode(Qt::TransparentMode);
+    const QRect box(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    painter.setClipRect(box);
+    painter.drawText(box, qtTextFlags(format), toQString(text));
+}
+
+const QtFrameText& qtFrameText()
+{
+    static const QtFrameText text;
+    return text;
+}
+
+QImage surfaceImage(const FrameCanvas& canvas)
+{
+    return QImage(reinterpret_cast<const uchar*>(canvas.pixels.data()), canvas.width(), canvas.height(),
+                  qsizetype(canvas.width()) * 4, QImage::Format_RGB32);
+}
+
+PictureRef pictureFromImage(const QImage& image, FramePicture::Kind kind)
+{
+    auto picture = std::make_shared<FramePicture>();
+    picture->kind = kind;
+    if (image.isNull())
+        return picture;
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    picture->width = argb.width();
+    picture->height = argb.height();
+    picture->pixels.reserve(std::size_t(argb.width()) * std::size_t(argb.height()));
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        picture->pixels.insert(picture->pixels.end(), row, row + argb.width());
+    }
+    return picture;
+}
+
+}  // namespace tav
