@@ -8,6 +8,7 @@
 //
 // Qt's own options (-platform, -style and the like) are accepted when the window is opened.
 #include "app/application_folder.h"
+#include "app/desktop_program.h"
 #include "app/frame_gallery.h"
 #include "app/gui/main_window.h"
 #include "app/gui/qt_user_interface.h"
@@ -22,40 +23,21 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 #include <string_view>
 
 namespace {
-
-constexpr std::string_view kScreenshotOption = "--screenshot";
-constexpr std::string_view kFrameGalleryOption = "--frame-gallery";
-constexpr std::string_view kHelpOption = "--help";
-constexpr const char* kApplicationName = "tavrenix";
-constexpr const char* kNoWorkFolderTitle = "Tavrenix";
-constexpr const char* kNoWorkFolderText = "Tavrenix found no folder it may write its intermediate files to:";
 
 constexpr const char* kUsage = "usage: tavrenix [Qt options]\n"
                                "       tavrenix --screenshot FILE.png\n"
                                "       tavrenix --frame-gallery FILE.png\n";
 
-enum class Mode { Window, Screenshot, FrameGallery, Help, Misused };
-
-// Decided before Qt starts, so that a misused command line is answered without a display.
-Mode modeOf(int argc, char* argv[])
+// Qt's own options begin with one dash; QApplication checks them.
+bool qtOption(std::string_view argument)
 {
-    if (argc < 2)
-        return Mode::Window;
-    const std::string_view first = argv[1];
-    if (first == kHelpOption || first == "-h")
-        return argc == 2 ? Mode::Help : Mode::Misused;
-    if (first == kScreenshotOption || first == kFrameGalleryOption) {
-        if (argc != 3)
-            return Mode::Misused;
-        return first == kScreenshotOption ? Mode::Screenshot : Mode::FrameGallery;
-    }
-    // Qt's own options begin with one dash; QApplication checks them.
-    const bool qtOption = first.size() > 1 && first[0] == '-' && first[1] != '-';
-    return qtOption ? Mode::Window : Mode::Misused;
+    return argument.size() > 1 && argument[0] == '-' && argument[1] != '-';
 }
 
 bool savePng(const QImage& image, const QString& path, QString* error)
@@ -105,8 +87,8 @@ int runWindow(QApplication& application)
     try {
         folder = tav::applicationFolder(tav::executableFolder());
     } catch (const tav::RunTimeError& e) {
-        QMessageBox::critical(nullptr, QLatin1String(kNoWorkFolderTitle),
-            QLatin1String(kNoWorkFolderText) + QLatin1Char('\n') + QString::fromLocal8Bit(e.what()));
+        QMessageBox::critical(nullptr, QString::fromUtf8(tav::kNoWorkFolderTitle.data(), qsizetype(tav::kNoWorkFolderTitle.size())),
+            QString::fromUtf8(tav::kNoWorkFolderText.data(), qsizetype(tav::kNoWorkFolderText.size())) + QLatin1Char('\n') + QString::fromLocal8Bit(e.what()));
         return 1;
     }
     tav::Main window(folder);
@@ -120,33 +102,35 @@ int runWindow(QApplication& application)
 
 int main(int argc, char* argv[])
 {
-    const Mode mode = modeOf(argc, argv);
-    if (mode == Mode::Help) {
+    using tav::ProgramMode;
+    const std::vector<std::string_view> given(argv + std::min(argc, 1), argv + argc);
+    const ProgramMode mode = tav::programModeOf(given, qtOption);
+    if (mode == ProgramMode::Help) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (mode == Mode::Misused) {
+    if (mode == ProgramMode::Misused) {
         std::fputs(kUsage, stderr);
         return 2;
     }
     // Taken before QApplication, which removes from argv whatever looks like its own options.
-    const QString file = mode == Mode::Window ? QString() : QFile::decodeName(argv[2]);
+    const QString file = mode == ProgramMode::Window ? QString() : QFile::decodeName(argv[2]);
     // Pictures rendered without a window need no display: the offscreen platform, unless the
     // caller chose one.
-    if (mode != Mode::Window && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (mode != ProgramMode::Window && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QLatin1String(kApplicationName));
+    QApplication::setApplicationName(QString::fromUtf8(tav::kProgramName.data(), qsizetype(tav::kProgramName.size())));
     // Ties the window to the installed desktop entry (and its icon) on desktops that ask.
-    QGuiApplication::setDesktopFileName(QLatin1String(kApplicationName));
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(tav::kProgramName.data(), qsizetype(tav::kProgramName.size())));
     tav::applyMainLook(application);
 
     // QApplication has taken its own options out of the arguments.
     const QStringList arguments = QApplication::arguments();
     switch (mode) {
-    case Mode::Screenshot:
+    case ProgramMode::Screenshot:
         return runScreenshot(file);
-    case Mode::FrameGallery:
+    case ProgramMode::FrameGallery:
         return runFrameGallery(file);
     default:
         break;

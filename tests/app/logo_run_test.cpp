@@ -5,6 +5,7 @@
 #include "app_test_support.h"
 #include "cli_runner.h"
 #include "tests/support/fixed_texts.h"
+#include "tests/support/scripted_user.h"
 
 #include <gtest/gtest.h>
 
@@ -19,28 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-using Message = UserMessage;
-
-// Answers every question from its script and records everything it is asked and told.
-class ScriptedUser : public UserInterface {
-public:
-    std::string saveAs, folder;
-    std::vector<FileDialogRequest> fileDialogs;
-    std::vector<std::string> folderTitles;
-    std::vector<Message> messages;
-
-    std::string ShowFileDialog(const FileDialogRequest& r) override
-    {
-        fileDialogs.push_back(r);
-        return saveAs;
-    }
-    std::string BrowseForFolder(const std::string& title) override
-    {
-        folderTitles.push_back(title);
-        return folder;
-    }
-    void showMessage(const UserMessage& message) override { messages.push_back(message); }
-};
+using test::Message;
+using test::ScriptedUser;
 
 std::set<std::string> namesIn(const fs::path& folder)
 {
@@ -79,8 +60,8 @@ protected:
         fs::create_directories(out);
         picture = test::writeBmp(dir, "picture.bmp", 90, 60,
             [](int x, int y) { return RGB(std::uint8_t(x * 2), std::uint8_t(y * 3), 90); });
-        user.folder = out.string();
-        user.saveAs = (out / "IntroLogo.ozj").string();
+        user.folderAnswer = out.string();
+        user.fileAnswer = (out / "IntroLogo.ozj").string();
     }
     RunOutcome make(int season, LogoType type, const fs::path& path)
     {
@@ -131,12 +112,12 @@ TEST_F(LogoRunTest, StartupLogoAsksWhereToSaveAndWritesOne256x195Container)
     EXPECT_EQ(r.filters[0].pattern, fixed::kSaveFilterPattern);
     EXPECT_EQ(r.defaultExtension, fixed::kSaveDefaultExtension);
     EXPECT_EQ(r.initialFolder, work.string());
-    EXPECT_EQ(containerPictureSize(user.saveAs), std::make_pair(fixed::kStartupLogoWidth, fixed::kStartupLogoHeight));
+    EXPECT_EQ(containerPictureSize(user.fileAnswer), std::make_pair(fixed::kStartupLogoWidth, fixed::kStartupLogoHeight));
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].text, fixed::kStartupLogoCompletionText);
     EXPECT_EQ(user.messages[0].title, fixed::kCompletionTitle);
     EXPECT_EQ(user.messages[0].icon, MessageIcon::Information);
-    EXPECT_EQ(user.messages[0].detail, "1 file written: " + user.saveAs);
+    EXPECT_EQ(user.messages[0].detail, "1 file written: " + user.fileAnswer);
 }
 
 // Nothing the run has not done is called done: a season outside the table is refused aloud,
@@ -187,8 +168,8 @@ TEST_F(LogoRunTest, NoStartupLogoForTheNewestSeasonsOnlyTheInfoMessage)
 
 TEST_F(LogoRunTest, CancellingTheDestinationEndsSilently)
 {
-    user.folder.clear();
-    user.saveAs.clear();
+    user.folderAnswer.clear();
+    user.fileAnswer.clear();
     EXPECT_EQ(make(0, LogoType::LoadingScreen, picture).status, RunOutcome::Status::Cancelled);
     EXPECT_EQ(make(0, LogoType::StartupLogo, picture).status, RunOutcome::Status::Cancelled);
     EXPECT_TRUE(user.messages.empty());
@@ -245,7 +226,7 @@ TEST_F(LogoRunTest, AStaleIntermediateIsReplacedByThePictureTheUserChose)
     }
     ASSERT_TRUE(fs::exists(stale));
     ASSERT_EQ(make(0, LogoType::StartupLogo, picture).status, RunOutcome::Status::Done);
-    EXPECT_EQ(containerPictureSize(user.saveAs), std::make_pair(256, 195));
+    EXPECT_EQ(containerPictureSize(user.fileAnswer), std::make_pair(256, 195));
     EXPECT_FALSE(fs::exists(stale));
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/user_interface.h"
+#include "tests/support/scripted_user.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -22,8 +23,6 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 
 namespace tav::test {
 
-using Message = UserMessage;
-
 // The shape of the application's override cursor, or -1 when there is none.
 inline int overrideCursorShape()
 {
@@ -31,35 +30,13 @@ inline int overrideCursorShape()
     return cursor ? int(cursor->shape()) : -1;
 }
 
-// Answers every question from its script and records what it is asked and told, and which
-// cursor was showing at each question.
-class ScriptedUser : public UserInterface {
-public:
-    std::string fileAnswer;
-    std::string folderAnswer;
-    std::vector<FileDialogRequest> fileDialogs;
-    std::vector<std::string> folderTitles;
-    std::vector<Message> messages;
-    std::vector<int> cursors;
-
-    std::string ShowFileDialog(const FileDialogRequest& request) override
-    {
-        cursors.push_back(overrideCursorShape());
-        fileDialogs.push_back(request);
-        return fileAnswer;
-    }
-    std::string BrowseForFolder(const std::string& title) override
-    {
-        cursors.push_back(overrideCursorShape());
-        folderTitles.push_back(title);
-        return folderAnswer;
-    }
-    void showMessage(const UserMessage& message) override
-    {
-        cursors.push_back(overrideCursorShape());
-        messages.push_back(message);
-    }
-};
+// The scripted user of the window tests sees Qt's override cursor.
+inline ScriptedUser qtScriptedUser()
+{
+    ScriptedUser user;
+    user.cursorNow = overrideCursorShape;
+    return user;
+}
 
 // Runs `action` on the first modal widget of type T that shows up while the event loop runs
 // (a dialog's exec() included). If none shows up within the time limit, the test fails and

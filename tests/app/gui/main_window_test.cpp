@@ -105,7 +105,7 @@ protected:
     TempDir dir;
     fs::path appFolder = madeFolder(dir / "app");
     fs::path outFolder = madeFolder(dir / "out");
-    ScriptedUser user;
+    ScriptedUser user = test::qtScriptedUser();
     Main window {appFolder, &user};
 
     fs::path picture(const std::string& name, int width = 640, int height = 480)
