@@ -197,7 +197,7 @@ void MainWindowLogic::run(SeasonIndex season, const std::string& picturePath)
     WaitCursor wait(m_view);
     try {
         LogoRun logoRun(m_ui, *logoCutter, m_applicationFolder, m_dialogFolder);
-        logoRun.make(season, type, pathFromUtf8(picturePath));
+        logoRun.make(season, type, picturePath);
     } catch (const RunTimeError& e) {
         // Only running out of memory leaves the run as an error.
         m_ui.showMessage({e.number() == kErrOutOfMemory ? str(kNoMemoryText) : str(kRunStoppedText) + "\n" + e.what(),

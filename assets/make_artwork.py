@@ -12,6 +12,9 @@
   pictogram, sun and two peaks, in the middle.
 - icon.png, 32 x 32, 24-bit colour: a sunset over peaks, cut by two thin lines into three
   parts, the way a loading screen is cut.
+- icon.ico: the same pixels as the Windows program's icon, one 32 x 32 image in the classic
+  form: a 24-bit bottom-up BMP without its file header, its height doubled to cover the
+  1-bit AND mask that follows, all clear (every pixel opaque).
 
 Everything is computed from fixed integers (no random module, no clock), so each run writes the
 same files. PNG files are written with zlib from the standard library.
@@ -237,6 +240,25 @@ def write_png(path, rows):
         out.write(chunk(b"IEND", b""))
 
 
+def write_ico(path, rows):
+    """One 24-bit image in an ICO file: ICONDIR, one ICONDIRENTRY, then the image: a
+    BITMAPINFOHEADER of twice the height, the colour rows bottom-up in B, G, R order, and the
+    AND mask rows, 1 bit a pixel, each row of either padded to 4 bytes."""
+    height, width = len(rows), len(rows[0])
+    xor_stride = (width * 3 + 3) // 4 * 4
+    and_stride = ((width + 7) // 8 + 3) // 4 * 4
+    colour = b"".join(
+        bytes(clamp8(v) for pixel in row for v in reversed(pixel)).ljust(xor_stride, b"\x00") for row in reversed(rows))
+    mask = bytes(and_stride * height)
+    header = struct.pack("<IiiHHIIiiII", 40, width, 2 * height, 1, 24, 0, len(colour) + len(mask), 0, 0, 0, 0)
+    image = header + colour + mask
+    directory = struct.pack("<HHH", 0, 1, 1)
+    # Width and height are bytes, 0 meaning 256; no palette; one plane of 24 bits.
+    entry = struct.pack("<BBBBHHII", width % 256, height % 256, 0, 0, 1, 24, len(image), 6 + 16)
+    with open(path, "wb") as out:
+        out.write(directory + entry + image)
+
+
 def write_jpeg(path, rows):
     height, width = len(rows), len(rows[0])
     with tempfile.NamedTemporaryFile(suffix=".ppm", delete=False) as ppm:
@@ -255,7 +277,9 @@ def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
     write_jpeg(os.path.join(folder, "background.jpg"), draw_background())
     write_png(os.path.join(folder, "placeholder.png"), supersample(*PLACEHOLDER_SIZE, placeholder_shade))
-    write_png(os.path.join(folder, "icon.png"), supersample(*ICON_SIZE, icon_shade))
+    icon = supersample(*ICON_SIZE, icon_shade)
+    write_png(os.path.join(folder, "icon.png"), icon)
+    write_ico(os.path.join(folder, "icon.ico"), icon)
 
 
 if __name__ == "__main__":

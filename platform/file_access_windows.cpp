@@ -7,6 +7,7 @@
 #include "file_access_internal.h"
 
 #include "run_time_error.h"
+#include "wide_text.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -23,17 +24,6 @@ namespace fs = std::filesystem;
 using namespace file_access;
 
 namespace {
-
-std::string toUtf8(const std::wstring& wide)
-{
-    if (wide.empty())
-        return {};
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string text(std::size_t(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), text.data(), bytes, nullptr, nullptr);
-    return text;
-}
 
 // The system's text for an error code, as UTF-8 without its closing full stop and line break.
 std::string systemReason(DWORD error)

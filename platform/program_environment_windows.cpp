@@ -1,26 +1,13 @@
 // The narrow argv of a Windows program holds the arguments in the ANSI code page, which cannot
 // spell most names; the wide command line holds them whole.
 #include "program_environment.h"
+#include "wide_text.h"
 
 #include <windows.h>
 
 #include <shellapi.h>
 
 namespace tav {
-
-namespace {
-
-std::string toUtf8(const wchar_t* wide)
-{
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1)
-        return {};
-    std::string text(std::size_t(bytes - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), bytes, nullptr, nullptr);
-    return text;
-}
-
-}  // namespace
 
 std::vector<std::string> programArguments(int argc, char** argv)
 {

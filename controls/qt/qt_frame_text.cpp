@@ -7,6 +7,8 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <cmath>
+
 namespace tav {
 namespace {
 
@@ -90,20 +92,55 @@ FrameFont fromQFont(const QFont& font)
 
 double QtFrameText::lineWidth(const FrameFont& font, std::u16string_view line) const
 {
-    return QFontMetricsF(toQFont(font), &metricsDevice()).horizontalAdvance(toQString(line));
+    // As the platform's text calls measure: each character's advance from the font's design,
+    // rounded to whole pixels, added up without kerning. Full hinting widens some glyphs by a
+    // pixel (bold 13-pixel 'a'), which would move the frames' caption gaps and tab edges
+    // away from where the other platform puts them.
+    QFont unhinted = toQFont(font);
+    unhinted.setHintingPreference(QFont::PreferNoHinting);
+    unhinted.setKerning(false);
+    const QFontMetricsF metrics(unhinted, &metricsDevice());
+    double width = 0.0;
+    const QString text = toQString(line);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        width += std::floor(metrics.horizontalAdvance(text.mid(i, length)) + 0.5);
+        i += length - 1;
+    }
+    return width;
 }
 
 double QtFrameText::lineHeight(const FrameFont& font) const
 {
-    return QFontMetricsF(toQFont(font), &metricsDevice()).height();
+    // A cell of whole pixels, as the platform's text metrics give it.
+    return std::ceil(QFontMetricsF(toQFont(font), &metricsDevice()).height());
 }
 
 TextSize QtFrameText::wrappedSize(const FrameFont& font, int width, std::u16string_view text) const
 {
-    const QRectF block = QFontMetricsF(toQFont(font), &metricsDevice())
-                             .boundingRect(QRectF(0, 0, width, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                                           toQString(text));
-    return {block.width(), block.height()};
+    // The platform's word breaking, measured as lineWidth measures: words go on a line while
+    // they fit, a word wider than the line stands alone on it, '\n' ends a line, and the
+    // blanks between words count once. A line broken at a blank keeps it in its width, as the
+    // platform's calculated rectangle does.
+    double widest = 0.0;
+    int lines = 0;
+    const QStringList paragraphs = toQString(text).split(QLatin1Char('\n'));
+    for (const QString& paragraph : paragraphs) {
+        QString line;
+        for (const QString& word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+            if (!line.isEmpty() && lineWidth(font, fromQString(longer)) > width) {
+                widest = std::max(widest, lineWidth(font, fromQString(line + QLatin1Char(' '))));
+                ++lines;
+                line = word;
+            } else {
+                line = longer;
+            }
+        }
+        widest = std::max(widest, lineWidth(font, fromQString(line)));
+        ++lines;
+    }
+    return {widest, lineHeight(font) * lines};
 }
 
 void QtFrameText::draw(FrameCanvas& canvas, const FrameFont& font, Colour colour, const FrameRect& rect, int format,

@@ -1,0 +1,162 @@
+// The frame's child window: a window class of its own that paints the control's bitmap.
+#include "controls/win32/frame_window.h"
+
+#include <windowsx.h>
+
+#include <cstring>
+
+namespace tav {
+namespace {
+
+constexpr const wchar_t* kClassName = L"TavrenixFrame";
+
+void registerClass()
+{
+    static const bool registered = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = DefWindowProcW;  // replaced by the object's own once it is made
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kClassName;
+        return RegisterClassExW(&wc) != 0;
+    }();
+    (void)registered;
+}
+
+// A top-down 32-bit bitmap of the surface's pixels, which are in that bitmap's memory order.
+::HBITMAP bitmapOf(const FrameCanvas& surface)
+{
+    ::BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = surface.width();
+    info.bmiHeader.biHeight = -surface.height();
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    ::HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap)
+        std::memcpy(bits, surface.pixels.data(), surface.pixels.size() * sizeof(std::uint32_t));
+    return bitmap;
+}
+
+std::int16_t buttonBits(WPARAM keys)
+{
+    std::int16_t bits = 0;
+    if (keys & MK_LBUTTON)
+        bits |= 1;
+    if (keys & MK_RBUTTON)
+        bits |= 2;
+    if (keys & MK_MBUTTON)
+        bits |= 4;
+    return bits;
+}
+
+std::int16_t shiftBits(WPARAM keys)
+{
+    std::int16_t bits = 0;
+    if (keys & MK_SHIFT)
+        bits |= 1;
+    if (keys & MK_CONTROL)
+        bits |= 2;
+    if (GetKeyState(VK_MENU) < 0)
+        bits |= 4;
+    return bits;
+}
+
+}  // namespace
+
+HRGN toWindowRegion(const FrameRegion& region)
+{
+    HRGN result = CreateRectRgn(0, 0, 0, 0);
+    for (const RegionBox& box : region.boxes()) {
+        HRGN part = CreateRectRgn(box.x, box.y, box.x + box.width, box.y + box.height);
+        CombineRgn(result, result, part, RGN_OR);
+        DeleteObject(part);
+    }
+    return result;
+}
+
+FrameWindow::FrameWindow(::HWND parent, const FrameText& text, int x, int y, int width, int height) : m_frame(text)
+{
+    registerClass();
+    m_window = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, y, width, height,
+                               parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameWindow::windowProc));
+    m_frame.onRepainted = [this] { showRepaint(); };
+    m_frame.onEnabledChanged = [this](bool enabled) {
+        for (::HWND child = GetWindow(m_window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            EnableWindow(child, enabled);
+    };
+    m_frame.resize(width, height);
+    // Held to the smallest size, the window follows the control.
+    if (m_frame.width() != width || m_frame.height() != height)
+        SetWindowPos(m_window, nullptr, 0, 0, m_frame.width(), m_frame.height(), SWP_NOMOVE | SWP_NOZORDER);
+}
+
+FrameWindow::~FrameWindow()
+{
+    if (m_window) {
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
+        DestroyWindow(m_window);
+    }
+    if (m_bitmap)
+        DeleteObject(m_bitmap);
+}
+
+void FrameWindow::showRepaint()
+{
+    if (m_bitmap)
+        DeleteObject(m_bitmap);
+    m_bitmap = bitmapOf(m_frame.surface());
+    // The window owns the region it is given.
+    const auto& region = m_frame.windowRegion();
+    SetWindowRgn(m_window, region ? toWindowRegion(*region) : nullptr, TRUE);
+    InvalidateRect(m_window, nullptr, FALSE);
+}
+
+LRESULT CALLBACK FrameWindow::windowProc(::HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<FrameWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self)
+        return DefWindowProcW(window, message, wParam, lParam);
+    return self->handle(message, wParam, lParam);
+}
+
+LRESULT FrameWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;  // the bitmap covers the window
+    case WM_PAINT:
+    case WM_PRINTCLIENT: {
+        PAINTSTRUCT paint{};
+        ::HDC dc = message == WM_PAINT ? BeginPaint(m_window, &paint) : reinterpret_cast<::HDC>(wParam);
+        ::HDC source = ::CreateCompatibleDC(dc);
+        HGDIOBJ old = ::SelectObject(source, m_bitmap);
+        ::BitBlt(dc, 0, 0, m_frame.width(), m_frame.height(), source, 0, 0, SRCCOPY);
+        ::SelectObject(source, old);
+        DeleteDC(source);
+        if (message == WM_PAINT)
+            EndPaint(m_window, &paint);
+        return 0;
+    }
+    case WM_MOUSEMOVE:
+        m_frame.MouseMove(buttonBits(wParam), shiftBits(wParam), float(GET_X_LPARAM(lParam)),
+                          float(GET_Y_LPARAM(lParam)));
+        return 0;
+    case WM_COMMAND:
+    case WM_DRAWITEM:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+        return SendMessageW(GetAncestor(m_window, GA_ROOT), message, wParam, lParam);
+    default:
+        return DefWindowProcW(m_window, message, wParam, lParam);
+    }
+}
+
+}  // namespace tav
