@@ -3,9 +3,9 @@
 // effect on the running program.
 #include "app/win32/resources.h"
 
-#include <gtest/gtest.h>
+#include "tests/support/png_pixels.h"
 
-#include <png.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -49,24 +49,6 @@ TEST(Resources, TheArtworkIsBuiltInByteForByte)
     EXPECT_FALSE(resourceBytes(kIconResource).has_value());
 }
 
-// icon.png's pixels as 0x00RRGGBB, through libpng's own reader.
-std::vector<std::uint32_t> iconPngPixels()
-{
-    const Bytes file = asset("icon.png");
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (file.empty() || !png_image_begin_read_from_memory(&image, file.data(), file.size()))
-        return {};
-    image.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr))
-        return {};
-    std::vector<std::uint32_t> pixels;
-    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
-        pixels.push_back(std::uint32_t(rgb[i]) << 16 | std::uint32_t(rgb[i + 1]) << 8 | rgb[i + 2]);
-    return pixels;
-}
-
 // The rows of a bitmap as a top-down DIB of `bits` per pixel.
 std::vector<std::uint32_t> bitmapWords(HBITMAP bitmap, int width, int height, int bits)
 {
@@ -94,7 +76,7 @@ std::vector<std::uint32_t> bitmapWords(HBITMAP bitmap, int width, int height, in
 
 TEST(Resources, TheIconIsTheArtworksIconPixelForPixelAndOpaque)
 {
-    const std::vector<std::uint32_t> expected = iconPngPixels();
+    const std::vector<std::uint32_t> expected = test::readPngPixels(asset("icon.png")).pixels;
     ASSERT_EQ(expected.size(), 32u * 32u);
 
     HICON icon = static_cast<HICON>(
