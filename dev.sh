@@ -21,9 +21,11 @@ BENCH_PACKAGES=(hyperfine libvips-tools libvips-dev imagemagick python3 python3-
 
 # ./dev.sh windows needs the MinGW-w64 toolchain (its POSIX thread variant: see
 # windows/toolchain-mingw-w64-x86_64.cmake), nasm for libjpeg-turbo's SIMD code, dpkg-dev for
-# apt-get source, and zip for the release archive; ./dev.sh windows-test needs Wine too.
+# apt-get source, and zip for the release archive; ./dev.sh windows-test needs Wine too, a
+# virtual X server (with xauth, which xvfb-run uses) for the tests that show windows, and
+# googletest's sources to build the Windows tests with.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix nasm dpkg-dev zip)
-WINE_PACKAGES=(wine wine64)
+WINE_PACKAGES=(wine wine64 xvfb xauth googletest)
 
 # deps [PACKAGE...]: installs the packages that are missing (default: PACKAGES).
 deps() {
@@ -145,7 +147,8 @@ usage: ./dev.sh COMMAND
           fails on any finding
   windows cross-build tavrenix-cli.exe for Windows with MinGW-w64 and write the release archive
   windows-test
-          build it and run the command-line tests against it under Wine
+          build it and run the command-line tests against it under Wine, then the tests of
+          the window's Windows back ends (win32_tests.exe, in a virtual X server)
 USAGE
 }
 
@@ -193,6 +196,15 @@ case "$cmd" in
     export TAVRENIX_CLI_UNDER_TEST="$PWD/windows/wine-cli.sh" TAVRENIX_CLI_UNDER_TEST_IS_WINDOWS=1
     ./build/debug/tests/app/app_tests --gtest_brief=1 --gtest_filter='*PinnedMake*:CliMake*:CliInfo*:CliContainer*'
     ./build/debug/tests/jpeg/jpeg_tests --gtest_brief=1 --gtest_filter='EncodeCli*'
+    unset TAVRENIX_CLI_UNDER_TEST TAVRENIX_CLI_UNDER_TEST_IS_WINDOWS
+    # The Windows back ends of the window (text, dialogs, resources), in a virtual X server:
+    # the dialog tests show the system's dialogs and answer them.
+    build windows win32_tests >/dev/null
+    # Wine's desktop started by the runs above has no display, and windows made while it lives
+    # have nowhere to go: its server is let finish first (it ends a few seconds after its last
+    # program).
+    WINEPREFIX="$PWD/build/windows/wineprefix" wineserver --wait
+    xvfb-run -a -s "-screen 0 1280x1024x24" windows/wine-run.sh build/windows/tests/win32/win32_tests.exe --gtest_brief=1
     ;;
   asan)
     deps

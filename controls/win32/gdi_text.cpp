@@ -39,23 +39,25 @@ const wchar_t* wide(std::u16string_view text) { return reinterpret_cast<const wc
 // The wide calls count characters in int.
 int length(std::u16string_view text) { return int(std::min<std::size_t>(text.size(), INT_MAX)); }
 
-class Font {
+// A font or bitmap, deleted with the owner.
+template <typename Handle>
+class Owned {
 public:
-    explicit Font(HFONT font) : m_font(font) {}
-    ~Font()
+    explicit Owned(Handle handle) : m_handle(handle) {}
+    ~Owned()
     {
-        if (m_font)
-            DeleteObject(m_font);
+        if (m_handle)
+            DeleteObject(m_handle);
     }
-    Font(Font&& other) noexcept : m_font(std::exchange(other.m_font, nullptr)) {}
-    Font& operator=(Font&&) = delete;
-    Font(const Font&) = delete;
-    Font& operator=(const Font&) = delete;
+    Owned(Owned&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
+    Owned& operator=(Owned&&) = delete;
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
 
-    HFONT get() const { return m_font; }
+    Handle get() const { return m_handle; }
 
 private:
-    HFONT m_font;
+    Handle m_handle;
 };
 
 // Selects an object into a context for one scope and reselects the one it replaced.
@@ -75,23 +77,6 @@ public:
 private:
     HDC m_dc;
     HGDIOBJ m_previous;
-};
-
-class Bitmap {
-public:
-    explicit Bitmap(HBITMAP bitmap) : m_bitmap(bitmap) {}
-    ~Bitmap()
-    {
-        if (m_bitmap)
-            DeleteObject(m_bitmap);
-    }
-    Bitmap(const Bitmap&) = delete;
-    Bitmap& operator=(const Bitmap&) = delete;
-
-    HBITMAP get() const { return m_bitmap; }
-
-private:
-    HBITMAP m_bitmap;
 };
 
 }  // namespace
@@ -131,12 +116,12 @@ struct GdiText::State {
             CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, wide(font.name.c_str()));
         if (!made)
             return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-        fonts.emplace_back(font, Font(made));
+        fonts.emplace_back(font, Owned<HFONT>(made));
         return made;
     }
 
     HDC dc;
-    std::vector<std::pair<FrameFont, Font>> fonts;  // few: one per caption font in use
+    std::vector<std::pair<FrameFont, Owned<HFONT>>> fonts;  // few: one per caption font in use
 };
 
 std::unique_ptr<GdiText> GdiText::create()
@@ -201,7 +186,7 @@ bool GdiText::draw(PixelView target, const FrameFont& font, Colour colour, const
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    const Bitmap bitmap(CreateDIBSection(m_state->dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const Owned<HBITMAP> bitmap(CreateDIBSection(m_state->dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap.get() || !bits)
         return false;
     auto* dib = static_cast<std::uint32_t*>(bits);  // rows of exactly `width` words: no padding at 32 bits

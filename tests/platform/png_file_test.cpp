@@ -4,6 +4,7 @@
 #include "platform/png_file.h"
 #include "platform/program_environment.h"
 #include "platform/run_time_error.h"
+#include "tests/support/png_pixels.h"
 
 #include <gtest/gtest.h>
 
@@ -24,34 +25,20 @@ using test::ScratchDir;
 using test::writeFile;
 
 struct Decoded {
-    int width = 0;
-    int height = 0;
     int bitDepth = 0;
     int colourType = -1;
-    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB
+    test::PngPixels read;
 };
 
-// libpng's own reading, independent of the program's decoder.
 Decoded decode(const Bytes& file)
 {
     Decoded d;
     // IHDR comes first, right after the 8-byte signature and its length and type.
-    if (file.size() < 33)
-        return d;
-    d.bitDepth = file[24];
-    d.colourType = file[25];
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, file.data(), file.size()))
-        return d;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr))
-        return d;
-    d.width = int(image.width);
-    d.height = int(image.height);
-    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
-        d.pixels.push_back(std::uint32_t(rgb[i]) << 16 | std::uint32_t(rgb[i + 1]) << 8 | rgb[i + 2]);
+    if (file.size() >= 33) {
+        d.bitDepth = file[24];
+        d.colourType = file[25];
+    }
+    d.read = test::readPngPixels(file);
     return d;
 }
 
@@ -101,9 +88,9 @@ TEST(WritePng, ReadsBackPixelForPixelAsEightBitRgb)
         const Decoded d = decode(readFile(path));
         EXPECT_EQ(d.bitDepth, 8) << row.name;
         EXPECT_EQ(d.colourType, PNG_COLOR_TYPE_RGB) << row.name;
-        EXPECT_EQ(d.width, row.width) << row.name;
-        EXPECT_EQ(d.height, row.height) << row.name;
-        EXPECT_EQ(d.pixels, pixels) << row.name;
+        EXPECT_EQ(d.read.width, row.width) << row.name;
+        EXPECT_EQ(d.read.height, row.height) << row.name;
+        EXPECT_EQ(d.read.pixels, pixels) << row.name;
     }
 }
 
@@ -112,7 +99,7 @@ TEST(WritePng, TheUnusedHighByteDoesNotReachTheFile)
     ScratchDir dir;
     const std::vector<std::uint32_t> pixels = {0xFF102030, 0x80405060, 0x00708090};
     writePng(utf8(dir / "x.png"), 3, 1, pixels.data());
-    EXPECT_EQ(decode(readFile(dir / "x.png")).pixels, (std::vector<std::uint32_t>{0x102030, 0x405060, 0x708090}));
+    EXPECT_EQ(test::readPngPixels(readFile(dir / "x.png")).pixels, (std::vector<std::uint32_t>{0x102030, 0x405060, 0x708090}));
 }
 
 TEST(WritePng, ReplacesAnOlderFileWholeAndLeavesNoTemporaryFile)
@@ -122,7 +109,7 @@ TEST(WritePng, ReplacesAnOlderFileWholeAndLeavesNoTemporaryFile)
     writeFile(path, Bytes(100000, 0xAB));
     const std::vector<std::uint32_t> pixels = pattern(4, 3);
     writePng(utf8(path), 4, 3, pixels.data());
-    EXPECT_EQ(decode(readFile(path)).pixels, pixels);
+    EXPECT_EQ(test::readPngPixels(readFile(path)).pixels, pixels);
     EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"shot.png"});
 }
 
