@@ -62,21 +62,21 @@ windows() {
   deps "${WINDOWS_PACKAGES[@]}" libcli11-dev cmake ninja-build ccache pkg-config
   deb_src
   windows/build-deps.sh
-  build windows tavrenix-cli >/dev/null
+  build windows tavrenix-cli tavrenix >/dev/null
   local version archive stage
   version=$(sed -n 's/^project(Tavrenix VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
   archive=build/windows/tavrenix-$version-windows-x64.zip
   stage=build/windows/archive/tavrenix-$version-windows-x64
   rm -rf build/windows/archive "$archive"
   mkdir -p "$stage/licences"
-  cp build/windows/app/cli/tavrenix-cli.exe README.md "$stage/"
+  cp build/windows/app/cli/tavrenix-cli.exe build/windows/app/win32/tavrenix.exe README.md "$stage/"
   cp build/windows-deps/prefix/licences/*.txt "$stage/licences/"
   # The static program carries the toolchain's runtime too: MinGW-w64's (winpthreads
   # included) and GCC's.
   cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$stage/licences/mingw-w64-runtime.txt"
   cp /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright "$stage/licences/gcc-runtime.txt"
   (cd build/windows/archive && zip -qr "../$(basename "$archive")" "$(basename "$stage")")
-  echo "windows: build/windows/app/cli/tavrenix-cli.exe and $archive"
+  echo "windows: build/windows/app/cli/tavrenix-cli.exe, build/windows/app/win32/tavrenix.exe and $archive"
 }
 
 # static_lcms2: the Little CMS archive of the statically linked programs (deps/lcms2.sh).
@@ -145,10 +145,12 @@ usage: ./dev.sh COMMAND
   fuzz SECONDS [TARGET...]
           build the libFuzzer targets (clang, ASan + UBSan) and run each for SECONDS;
           fails on any finding
-  windows cross-build tavrenix-cli.exe for Windows with MinGW-w64 and write the release archive
+  windows cross-build tavrenix-cli.exe and tavrenix.exe for Windows with MinGW-w64 and write the
+          release archive
   windows-test
-          build it and run the command-line tests against it under Wine, then the tests of
-          the window's Windows back ends (win32_tests.exe, in a virtual X server)
+          build them and run the command-line tests against tavrenix-cli.exe under Wine, then
+          the window's tests (win32_tests.exe, and tavrenix.exe's renderings against the Linux
+          program's) in a virtual X server
 USAGE
 }
 
@@ -190,21 +192,29 @@ case "$cmd" in
   windows-test)
     windows
     deps "${WINE_PACKAGES[@]}"
-    build debug app_tests jpeg_tests >/dev/null
+    build debug app_tests jpeg_tests gui_tests tavrenix-cli >/dev/null
     # The command-line suites, with the Windows program in place of the Linux one: the same
     # pinned bytes, the same tables and refusals.
     export TAVRENIX_CLI_UNDER_TEST="$PWD/windows/wine-cli.sh" TAVRENIX_CLI_UNDER_TEST_IS_WINDOWS=1
     ./build/debug/tests/app/app_tests --gtest_brief=1 --gtest_filter='*PinnedMake*:CliMake*:CliInfo*:CliContainer*'
     ./build/debug/tests/jpeg/jpeg_tests --gtest_brief=1 --gtest_filter='EncodeCli*'
     unset TAVRENIX_CLI_UNDER_TEST TAVRENIX_CLI_UNDER_TEST_IS_WINDOWS
-    # The Windows back ends of the window (text, dialogs, resources), in a virtual X server:
-    # the dialog tests show the system's dialogs and answer them.
+    # The window and its Windows back ends (text, dialogs, resources), in a virtual X server:
+    # the dialog tests show the system's dialogs and answer them, the window's tests drive it
+    # with a scripted user and hold its one real run to the file the Linux program writes.
     build windows win32_tests >/dev/null
+    reference=build/windows/reference
+    rm -rf "$reference" && mkdir -p "$reference"
+    ./build/debug/app/cli/tavrenix-cli make --season 0 --startup-logo "$reference/IntroLogo.ozj" assets/sample.jpg >/dev/null
     # Wine's desktop started by the runs above has no display, and windows made while it lives
     # have nowhere to go: its server is let finish first (it ends a few seconds after its last
     # program).
     WINEPREFIX="$PWD/build/windows/wineprefix" wineserver --wait
-    xvfb-run -a -s "-screen 0 1280x1024x24" windows/wine-run.sh build/windows/tests/win32/win32_tests.exe --gtest_brief=1
+    TAVRENIX_REFERENCE_LOGO="$PWD/$reference/IntroLogo.ozj" \
+      xvfb-run -a -s "-screen 0 1280x1024x24" windows/wine-run.sh build/windows/tests/win32/win32_tests.exe --gtest_brief=1
+    # tavrenix.exe --screenshot and --frame-gallery held to the pixels the Linux program's are.
+    TAVRENIX_GUI_UNDER_TEST="$PWD/windows/wine-gui.sh" \
+      xvfb-run -a -s "-screen 0 1280x1024x24" ./build/debug/tests/app/gui/gui_tests --gtest_brief=1 --gtest_filter='DesktopProgram*'
     ;;
   asan)
     deps
