@@ -20,17 +20,13 @@ constexpr int kDotsPerMetre96 = 3780;
 int qtTextFlags(int format)
 {
     int flags = 0;
-    switch (format & (kDtCenter | kDtRight)) {
-    case kDtCenter:
+    // Centring wins over the right edge, as the platform's call decides between the two.
+    if (format & kDtCenter)
         flags |= Qt::AlignHCenter;
-        break;
-    case kDtRight:
+    else if (format & kDtRight)
         flags |= Qt::AlignRight;
-        break;
-    default:
+    else
         flags |= Qt::AlignLeft;
-        break;
-    }
     if (format & kDtSingleLine) {
         flags |= Qt::TextSingleLine;
         flags |= (format & kDtVCenter) ? Qt::AlignVCenter : Qt::AlignTop;
