@@ -316,7 +316,7 @@ void Win32MainWindow::paintBackground(::HDC dc) const
     DeleteDC(source);
 }
 
-void Win32MainWindow::drawPreview(const DRAWITEMSTRUCT& item) const
+void Win32MainWindow::drawPreview(const DRAWITEMSTRUCT& item)
 {
     const RECT& box = item.rcItem;
     ::HBITMAP shown = m_preview ? m_preview : m_placeholder;

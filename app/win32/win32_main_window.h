@@ -61,7 +61,7 @@ private:
     // The brush a child shows behind its text: what its parent shows there.
     HBRUSH backdropOf(const Placed& placed);
     void paintBackground(::HDC dc) const;
-    void drawPreview(const DRAWITEMSTRUCT& item) const;
+    void drawPreview(const DRAWITEMSTRUCT& item);
     void onCommand(int id, int code);
     void onDroppedFiles(HDROP drop);
 

@@ -4,25 +4,12 @@
 #include <windowsx.h>
 
 #include <cstring>
+#include <stdexcept>
 
 namespace tav {
 namespace {
 
 constexpr const wchar_t* kClassName = L"TavrenixFrame";
-
-void registerClass()
-{
-    static const bool registered = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;  // replaced by the object's own once it is made
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kClassName;
-        return RegisterClassExW(&wc) != 0;
-    }();
-    (void)registered;
-}
 
 // A top-down 32-bit bitmap of the surface's pixels, which are in that bitmap's memory order.
 ::HBITMAP bitmapOf(const FrameCanvas& surface)
@@ -80,11 +67,20 @@ HRGN toWindowRegion(const FrameRegion& region)
 
 FrameWindow::FrameWindow(::HWND parent, const FrameText& text, int x, int y, int width, int height) : m_frame(text)
 {
-    registerClass();
-    m_window = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, y, width, height,
-                               parent, nullptr, GetModuleHandleW(nullptr), nullptr);
-    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameWindow::windowProc));
+    static const bool registered = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = &FrameWindow::windowProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kClassName;
+        return RegisterClassExW(&wc) != 0;
+    }();
+    if (registered)
+        m_window = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, y, width, height,
+                                   parent, nullptr, GetModuleHandleW(nullptr), this);
+    if (!m_window)
+        throw std::runtime_error("a frame control's window cannot be made");
     m_frame.onRepainted = [this] { showRepaint(); };
     m_frame.onEnabledChanged = [this](bool enabled) {
         for (::HWND child = GetWindow(m_window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
@@ -119,6 +115,11 @@ void FrameWindow::showRepaint()
 
 LRESULT CALLBACK FrameWindow::windowProc(::HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_NCCREATE) {
+        auto* made = static_cast<FrameWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        made->m_window = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(made));
+    }
     auto* self = reinterpret_cast<FrameWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!self)
         return DefWindowProcW(window, message, wParam, lParam);
