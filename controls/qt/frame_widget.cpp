@@ -55,8 +55,13 @@ FrameWidget::FrameWidget(QWidget* parent) : QWidget(parent), m_frame(qtFrameText
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_frame.onRepainted = [this] { showRepaint(); };
     m_frame.onEnabledChanged = [this](bool enabled) {
-        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            child->setEnabled(enabled);
+        // One contained widget that fails must not keep the others from following.
+        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            try {
+                child->setEnabled(enabled);
+            } catch (...) {
+            }
+        }
     };
     m_frame.onPropertyChanged = [this](std::string_view key) {
         emit propertyChanged(QString::fromLatin1(key.data(), qsizetype(key.size())));
