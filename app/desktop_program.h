@@ -4,6 +4,8 @@
 //   tavrenix --frame-gallery FILE.png   renders the frame-control gallery into FILE.png
 #pragma once
 
+#include <cstdio>
+#include <string>
 #include <string_view>
 
 namespace tav {
@@ -15,6 +17,21 @@ inline constexpr std::string_view kProgramName = "tavrenix";
 
 inline constexpr std::string_view kNoWorkFolderTitle = "Tavrenix";
 inline constexpr std::string_view kNoWorkFolderText = "Tavrenix found no folder it may write its intermediate files to:";
+
+// The usage lines; `windowOptions` follows the program's name on the first (" [Qt options]").
+inline std::string usageText(std::string_view windowOptions)
+{
+    return "usage: tavrenix" + std::string(windowOptions) +
+           "\n"
+           "       tavrenix --screenshot FILE.png\n"
+           "       tavrenix --frame-gallery FILE.png\n";
+}
+
+// A failed rendering, said on standard error.
+inline void printError(std::string_view problem)
+{
+    std::fprintf(stderr, "%s: error: %.*s\n", kProgramName.data(), int(problem.size()), problem.data());
+}
 
 enum class ProgramMode { Window, Screenshot, FrameGallery, Help, Misused };
 

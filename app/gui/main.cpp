@@ -30,9 +30,7 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: tavrenix [Qt options]\n"
-                               "       tavrenix --screenshot FILE.png\n"
-                               "       tavrenix --frame-gallery FILE.png\n";
+const std::string kUsage = tav::usageText(" [Qt options]");
 
 // Qt's own options begin with one dash; QApplication checks them.
 bool qtOption(std::string_view argument)
@@ -56,7 +54,7 @@ int runScreenshot(const QString& path)
     tav::Main window(tav::executableFolder());
     QString error;
     if (!savePng(window.grab().toImage(), path, &error)) {
-        std::fprintf(stderr, "tavrenix: error: %s\n", qPrintable(error));
+        tav::printError(error.toStdString());
         return 1;
     }
     return 0;
@@ -67,7 +65,7 @@ int runFrameGallery(const QString& path)
     QString error;
     const tav::FrameCanvas gallery = tav::renderFrameGallery(tav::qtFrameText());
     if (!savePng(tav::surfaceImage(gallery), path, &error)) {
-        std::fprintf(stderr, "tavrenix: error: %s\n", qPrintable(error));
+        tav::printError(error.toStdString());
         return 1;
     }
     return 0;
@@ -106,11 +104,11 @@ int main(int argc, char* argv[])
     const std::vector<std::string_view> given(argv + std::min(argc, 1), argv + argc);
     const ProgramMode mode = tav::programModeOf(given, qtOption);
     if (mode == ProgramMode::Help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(kUsage.c_str(), stdout);
         return 0;
     }
     if (mode == ProgramMode::Misused) {
-        std::fputs(kUsage, stderr);
+        std::fputs(kUsage.c_str(), stderr);
         return 2;
     }
     // Taken before QApplication, which removes from argv whatever looks like its own options.
@@ -136,7 +134,7 @@ int main(int argc, char* argv[])
         break;
     }
     if (arguments.size() != 1) {
-        std::fputs(kUsage, stderr);
+        std::fputs(kUsage.c_str(), stderr);
         return 2;
     }
     return runWindow(application);

@@ -28,9 +28,7 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: tavrenix\n"
-                               "       tavrenix --screenshot FILE.png\n"
-                               "       tavrenix --frame-gallery FILE.png\n";
+const std::string kUsage = tav::usageText("");
 
 // The frame controls' text engine, made once for the program.
 const tav::FrameText& frameText()
@@ -43,7 +41,7 @@ const tav::FrameText& frameText()
 
 int failed(const std::exception& e)
 {
-    std::fprintf(stderr, "tavrenix: error: %s\n", e.what());
+    tav::printError(e.what());
     return 1;
 }
 
@@ -118,10 +116,10 @@ int main(int argc, char** argv)
     using tav::ProgramMode;
     switch (tav::programModeOf(given, nullptr)) {
     case ProgramMode::Help:
-        std::fputs(kUsage, stdout);
+        std::fputs(kUsage.c_str(), stdout);
         return 0;
     case ProgramMode::Misused:
-        std::fputs(kUsage, stderr);
+        std::fputs(kUsage.c_str(), stderr);
         return 2;
     case ProgramMode::Screenshot:
         return runScreenshot(given[1]);
