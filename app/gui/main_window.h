@@ -19,11 +19,8 @@
 #include <QWidget>
 
 #include <array>
-#include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <optional>
-#include <string_view>
 
 class QApplication;
 class QLabel;
