@@ -3,10 +3,11 @@
 
 #include "controls/frame_canvas.h"
 #include "controls/frame_colours.h"
-#include "controls/qt/qt_frame_text.h"
+#include "controls/frame_picture.h"
+#include "controls/frame_text.h"
 
-#include <QImage>
-
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include <cmath>
@@ -25,22 +26,29 @@ struct Rgb {
     }
 };
 
-inline Rgb pixelAt(const QImage& image, int x, int y)
-{
-    const QRgb p = image.pixel(x, y);
-    return {qRed(p), qGreen(p), qBlue(p)};
-}
-
 inline Rgb pixelAt(const FrameCanvas& canvas, int x, int y)
 {
     const std::uint32_t p = canvas.pixel(x, y);
     return {int((p >> 16) & 0xFF), int((p >> 8) & 0xFF), int(p & 0xFF)};
 }
 
-// A copy of the surface's pixels, to probe as an image.
-inline QImage imageOf(const FrameCanvas& canvas) { return surfaceImage(canvas).copy(); }
+// The platform's text engine, which the frames of these tests draw their captions with: Qt's
+// on Linux, GDI's on Windows.
+const FrameText& frameText();
 
-inline std::string narrow(const std::u16string& text) { return QString::fromStdU16String(text).toStdString(); }
+// ASCII text for test traces.
+inline std::string narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
+
+// A picture of one colour (0xAARRGGBB).
+inline PictureRef solidPicture(int width, int height, std::uint32_t argb, FramePicture::Kind kind)
+{
+    auto picture = std::make_shared<FramePicture>();
+    picture->kind = kind;
+    picture->width = width;
+    picture->height = height;
+    picture->pixels.assign(std::size_t(width) * std::size_t(height), argb);
+    return picture;
+}
 
 inline Rgb rgbOf(Colour c) { return {redOf(c), greenOf(c), blueOf(c)}; }
 

@@ -297,13 +297,12 @@ TEST(DrawPictureDisabled, GreysThePictureAndKeepsItsBlackParts)
     FrameCanvas canvas = paperCanvas(10, 10);
     canvas.backColor = rgbColour(10, 20, 30);
     canvas.Cls();
-    QImage icon(4, 4, QImage::Format_ARGB32);
-    icon.fill(Qt::transparent);
-    icon.setPixel(0, 0, qRgb(255, 0, 0));      // 76.5 -> 76
-    icon.setPixel(1, 0, qRgb(255, 255, 255));  // 255
-    icon.setPixel(2, 0, qRgb(0, 0, 0));        // opaque black is left out too
-    icon.setPixel(3, 0, qRgb(0, 0, 5));        // 0.55 -> 1
-    DrawPictureDisabled(canvas, 2, 3, 4, 4, *pictureFromImage(icon, FramePicture::Kind::Icon));
+    FramePicture icon = *test::solidPicture(4, 4, 0x00000000, FramePicture::Kind::Icon);
+    icon.pixels[0] = 0xFFFF0000;  // 76.5 -> 76
+    icon.pixels[1] = 0xFFFFFFFF;  // 255
+    icon.pixels[2] = 0xFF000000;  // opaque black is left out too
+    icon.pixels[3] = 0xFF000005;  // 0.55 -> 1
+    DrawPictureDisabled(canvas, 2, 3, 4, 4, icon);
     EXPECT_EQ(pixelAt(canvas, 2, 3), (Rgb{76, 76, 76}));
     EXPECT_EQ(pixelAt(canvas, 3, 3), (Rgb{255, 255, 255}));
     EXPECT_EQ(pixelAt(canvas, 4, 3), (Rgb{10, 20, 30}));
@@ -314,18 +313,19 @@ TEST(DrawPictureDisabled, GreysThePictureAndKeepsItsBlackParts)
 TEST(DrawPictureDisabled, IconsAreScaledBitmapsCopiedFromTheirCorner)
 {
     // A 4 x 4 picture whose top-left 2 x 2 quarter is white and the rest grey 100.
-    QImage image(4, 4, QImage::Format_RGB32);
-    image.fill(qRgb(100, 100, 100));
+    FramePicture image = *test::solidPicture(4, 4, 0xFF646464, FramePicture::Kind::Icon);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 2; ++x)
-            image.setPixel(x, y, qRgb(255, 255, 255));
+            image.pixels[std::size_t(y * 4 + x)] = 0xFFFFFFFF;
+    FramePicture bitmap = image;
+    bitmap.kind = FramePicture::Kind::Bitmap;
     FrameCanvas asIcon = paperCanvas(4, 4);
     FrameCanvas asBitmap = paperCanvas(4, 4);
     asIcon.backColor = asBitmap.backColor = rgbColour(0, 0, 90);
     asIcon.Cls();
     asBitmap.Cls();
-    DrawPictureDisabled(asIcon, 0, 0, 2, 2, *pictureFromImage(image, FramePicture::Kind::Icon));
-    DrawPictureDisabled(asBitmap, 0, 0, 2, 2, *pictureFromImage(image, FramePicture::Kind::Bitmap));
+    DrawPictureDisabled(asIcon, 0, 0, 2, 2, image);
+    DrawPictureDisabled(asBitmap, 0, 0, 2, 2, bitmap);
     EXPECT_EQ(pixelAt(asIcon, 1, 1), (Rgb{100, 100, 100})) << "scaled: the grey part shows";
     EXPECT_EQ(pixelAt(asBitmap, 1, 1), (Rgb{255, 255, 255})) << "unscaled: only the white quarter";
     EXPECT_EQ(pixelAt(asBitmap, 2, 2), (Rgb{0, 0, 90})) << "outside the box nothing changes";
@@ -340,10 +340,9 @@ TEST(RoundRect, DrawnShapeMatchesTheRegionOfTheNextLargerRectangle)
     canvas.fillMode = FillMode::Solid;
     RoundRect(canvas, FrameRect{0, 0, 29, 19}, 9, 9);
     const FrameRegion region = FrameRegion::roundRect(FrameRect{0, 0, 30, 20}, 9, 9);
-    const QImage image = test::imageOf(canvas);
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 30; ++x)
-            EXPECT_EQ(pixelAt(image, x, y) == kInkRgb, region.contains(x, y)) << x << "," << y;
+            EXPECT_EQ(pixelAt(canvas, x, y) == kInkRgb, region.contains(x, y)) << x << "," << y;
 }
 
 }  // namespace

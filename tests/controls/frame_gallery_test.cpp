@@ -4,6 +4,7 @@
 
 #include "app/main_window_frames.h"
 #include "controls/jc_frames.h"
+#include "controls/qt/qt_frame_text.h"
 
 #include "controls_test_support.h"
 

@@ -28,6 +28,20 @@ const Rgb kBlueDark{129, 169, 226};   // ThemeBlue start colour
 const Rgb kBlueBody{192, 212, 240};   // BlendHalf(dark, white)
 const Rgb kBlueHalfLight{238, 246, 254};  // BlendHalf(light, white): 245.5 -> 246, 254.5 -> 254
 
+struct Area {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+Area wholeOf(const FrameCanvas& image) { return {0, 0, image.width(), image.height()}; }
+
+struct Size {
+    int width = 0;
+    int height = 0;
+};
+
 struct Box {
     int left = 0;
     int top = 0;
@@ -37,11 +51,11 @@ struct Box {
 };
 
 // The bounding box of the pixels of one colour inside an area.
-Box boundsOf(const FrameCanvas& image, Rgb colour, QRect area)
+Box boundsOf(const FrameCanvas& image, Rgb colour, Area area)
 {
-    Box box{area.right() + 1, area.bottom() + 1, -1, -1};
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
+    Box box{area.x + area.width, area.y + area.height, -1, -1};
+    for (int y = area.y; y < area.y + area.height; ++y)
+        for (int x = area.x; x < area.x + area.width; ++x)
             if (pixelAt(image, x, y) == colour) {
                 box.left = std::min(box.left, x);
                 box.top = std::min(box.top, y);
@@ -78,33 +92,28 @@ int textLines(const FrameCanvas& image, Rgb colour)
     return lines;
 }
 
-PictureRef solidIcon(QRgb colour, FramePicture::Kind kind = FramePicture::Kind::Icon)
+PictureRef solidIcon(std::uint32_t argb, FramePicture::Kind kind = FramePicture::Kind::Icon)
 {
-    auto picture = std::make_shared<FramePicture>();
-    picture->kind = kind;
-    picture->width = 16;
-    picture->height = 16;
-    picture->pixels.assign(16 * 16, colour);
-    return picture;
+    return test::solidPicture(16, 16, argb, kind);
 }
 
 class FramePaintTest : public ::testing::Test {
 protected:
-    std::unique_ptr<jcFrames> placedFrame(QSize size = QSize(200, 120))
+    std::unique_ptr<jcFrames> placedFrame(Size size = Size{200, 120})
     {
-        auto frame = std::make_unique<jcFrames>(qtFrameText());
+        auto frame = std::make_unique<jcFrames>(test::frameText());
         frame->setAmbient(&m_ambient);
-        frame->resize(size.width(), size.height());
+        frame->resize(size.width, size.height);
         frame->initProperties();
         frame->setFont(mainWindowFrameFont());
         return frame;
     }
 
-    std::unique_ptr<jcFrames> loadedFrame(PropertyBag& bag, QSize size = QSize(200, 120))
+    std::unique_ptr<jcFrames> loadedFrame(PropertyBag& bag, Size size = Size{200, 120})
     {
-        auto frame = std::make_unique<jcFrames>(qtFrameText());
+        auto frame = std::make_unique<jcFrames>(test::frameText());
         frame->setAmbient(&m_ambient);
-        frame->resize(size.width(), size.height());
+        frame->resize(size.width, size.height);
         frame->readProperties(bag);
         return frame;
     }
@@ -118,7 +127,7 @@ TEST_F(FramePaintTest, MainWindowFramesShowTheThemedPanelLook)
         StoredFrame stored = storedMainWindowFrame(which);
         SCOPED_TRACE(test::narrow(stored.name));
         const FixedAmbient ambient(kButtonFaceRef, stored.name, FrameFont());
-        jcFrames frame(qtFrameText());
+        jcFrames frame(test::frameText());
         frame.setAmbient(&ambient);
         frame.resize(stored.width, stored.height);
         frame.readProperties(stored.properties);
@@ -175,13 +184,15 @@ TEST_F(FramePaintTest, MainWindowFramesShowTheThemedPanelLook)
             EXPECT_EQ(pixelAt(image, x, sh - 1), kButtonFaceRgb) << x;
 
         // The black caption sits in the header, centred in (6, 4)-(sw - 8, 24).
-        const Box text = boundsOf(image, kBlack, QRect(0, 0, image.width(), image.height()));
+        const Box text = boundsOf(image, kBlack, wholeOf(image));
         ASSERT_FALSE(text.empty());
         EXPECT_GE(text.top, 4);
         EXPECT_LE(text.bottom, 23);
         EXPECT_GE(text.left, 6);
         EXPECT_LE(text.right, sw - 9);
-        EXPECT_LE(std::abs((text.left - 6) - (sw - 9 - text.right)), 2);
+        // The advances are centred, so the ink may sit off centre by the first and last glyph's
+        // side bearings.
+        EXPECT_LE(std::abs((text.left - 6) - (sw - 9 - text.right)), 4);
     }
 }
 
@@ -218,12 +229,12 @@ TEST_F(FramePaintTest, FitCaptionCutsCharactersUntilTheRestAndAnEllipsisFit)
 
 TEST_F(FramePaintTest, CaptionPanelWrapsAndCentresTheCaption)
 {
-    auto frame = placedFrame(QSize(150, 90));
+    auto frame = placedFrame(Size{150, 90});
     frame->setStyle(FrameStyle::CaptionPanel);
     frame->setCaption(u"alpha beta gamma delta epsilon zeta eta");
     const FrameCanvas& image = frame->surface();
     EXPECT_GE(textLines(image, kBlack), 2) << "wrapped, not cut";
-    const Box text = boundsOf(image, kBlack, QRect(0, 0, image.width(), image.height()));
+    const Box text = boundsOf(image, kBlack, wholeOf(image));
     ASSERT_FALSE(text.empty());
     // Inside the caption area (6, 0)-(144, 88), centred both ways.
     EXPECT_GE(text.left, 6);
@@ -234,12 +245,12 @@ TEST_F(FramePaintTest, CaptionPanelWrapsAndCentresTheCaption)
 
 TEST_F(FramePaintTest, CaptionPanelCentresAShortCaptionAndShapesTheWindow)
 {
-    auto frame = placedFrame(QSize(150, 90));
+    auto frame = placedFrame(Size{150, 90});
     frame->setStyle(FrameStyle::CaptionPanel);
     frame->setCaption(u"Hi");
     const FrameCanvas& image = frame->surface();
     EXPECT_EQ(textLines(image, kBlack), 1);
-    const Box text = boundsOf(image, kBlack, QRect(0, 0, image.width(), image.height()));
+    const Box text = boundsOf(image, kBlack, wholeOf(image));
     EXPECT_LE(std::abs((text.left + text.right) / 2 - 75), 2);
     EXPECT_LE(std::abs((text.top + text.bottom) / 2 - 44), 3);
 
@@ -268,7 +279,7 @@ TEST_F(FramePaintTest, DisabledLookUsesTheSystemColoursAndGreyText)
 {
     auto frame = placedFrame();
     frame->setCaption(u"Disabled");
-    frame->setPicture(solidIcon(qRgb(255, 0, 0)));
+    frame->setPicture(solidIcon(0xFFFF0000));
     const Rgb enabledIcon = pixelAt(frame->surface(), 6 + 8, 6 + 8);
     EXPECT_EQ(enabledIcon, (Rgb{255, 0, 0}));
 
@@ -318,15 +329,15 @@ TEST_F(FramePaintTest, IconSitsAtTheChosenEnd)
 {
     const Rgb green{0, 255, 0};
     auto frame = placedFrame();
-    frame->setPicture(solidIcon(qRgb(0, 255, 0)));
-    EXPECT_EQ(boundsOf(frame->surface(), green, test::imageOf(frame->surface()).rect()).left, 6);
+    frame->setPicture(solidIcon(0xFF00FF00));
+    EXPECT_EQ(boundsOf(frame->surface(), green, wholeOf(frame->surface())).left, 6);
     frame->setIconAlignment(IconPlacement::IconRight);
-    const Box right = boundsOf(frame->surface(), green, test::imageOf(frame->surface()).rect());
+    const Box right = boundsOf(frame->surface(), green, wholeOf(frame->surface()));
     EXPECT_EQ(right.left, 200 - 6 - 16);
     EXPECT_EQ(right.top, 6);
     EXPECT_EQ(right.bottom, 6 + 15);
     frame->setIconSize(8);
-    EXPECT_EQ(boundsOf(frame->surface(), green, test::imageOf(frame->surface()).rect()).left, 200 - 6 - 8);
+    EXPECT_EQ(boundsOf(frame->surface(), green, wholeOf(frame->surface())).left, 200 - 6 - 8);
 }
 
 TEST_F(FramePaintTest, TabsDrawNoIconButStillGiveUpItsRoom)
@@ -338,10 +349,10 @@ TEST_F(FramePaintTest, TabsDrawNoIconButStillGiveUpItsRoom)
         auto frame = placedFrame();
         frame->setStyle(style);
         frame->setCaption(u"Tab");
-        const int plainLeft = boundsOf(frame->surface(), white, QRect(0, 0, 120, 30)).left;
-        frame->setPicture(solidIcon(qRgb(0, 255, 0)));
+        const int plainLeft = boundsOf(frame->surface(), white, Area{0, 0, 120, 30}).left;
+        frame->setPicture(solidIcon(0xFF00FF00));
         EXPECT_EQ(countOf(frame->surface(), green), 0);
-        EXPECT_EQ(boundsOf(frame->surface(), white, QRect(0, 0, 120, 30)).left, plainLeft + 6 + 16);
+        EXPECT_EQ(boundsOf(frame->surface(), white, Area{0, 0, 120, 30}).left, plainLeft + 6 + 16);
     }
 }
 
@@ -392,7 +403,7 @@ TEST_F(FramePaintTest, UnknownStyleDrawsNothingVisible)
 TEST_F(FramePaintTest, ANewInstanceKeepsTheSurfaceBackgroundUntilBackColorIsSet)
 {
     const FixedAmbient whiteHost(0xFFFFFF, u"jcfWhite", FrameFont());
-    jcFrames frame(qtFrameText());
+    jcFrames frame(test::frameText());
     frame.setAmbient(&whiteHost);
     frame.resize(120, 80);
     frame.initProperties();
