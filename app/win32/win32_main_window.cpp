@@ -7,6 +7,7 @@
 #include "app/win32/resources.h"
 #include "app/win32/win32_user_interface.h"
 #include "controls/win32/frame_window.h"
+#include "controls/win32/top_down_bitmap.h"
 #include "platform/picture_decoders.h"
 #include "platform/wide_text.h"
 
@@ -31,18 +32,11 @@ constexpr int kFirstControlId = 100;
 {
     if (!picture || picture->bitCount() != 24)
         return nullptr;
-    ::BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = picture->width();
-    info.bmiHeader.biHeight = -picture->height();
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    ::HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::uint32_t* pixels = nullptr;
+    ::HBITMAP bitmap = createTopDownBitmap(nullptr, picture->width(), picture->height(), &pixels);
     if (!bitmap)
         return nullptr;
-    auto* out = static_cast<std::uint8_t*>(bits);
+    auto* out = reinterpret_cast<std::uint8_t*>(pixels);
     for (int y = 0; y < picture->height(); ++y) {
         const std::uint8_t* in = picture->row(y);
         for (int x = 0; x < picture->width(); ++x, out += 4, in += 3) {
@@ -353,21 +347,17 @@ FrameCanvas Win32MainWindow::capture() const
 {
     FrameCanvas canvas;
     canvas.resize(kMainWidth, kMainHeight);
-    ::BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = kMainWidth;
-    info.bmiHeader.biHeight = -kMainHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
     ::HDC screen = ::GetDC(m_window);
-    ::HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::uint32_t* pixels = nullptr;
+    ::HBITMAP bitmap = createTopDownBitmap(screen, kMainWidth, kMainHeight, &pixels);
+    if (!bitmap) {
+        ReleaseDC(m_window, screen);
+        throw std::runtime_error("no bitmap to copy the window into");
+    }
     ::HDC target = ::CreateCompatibleDC(screen);
     HGDIOBJ old = ::SelectObject(target, bitmap);
     ::BitBlt(target, 0, 0, kMainWidth, kMainHeight, screen, 0, 0, SRCCOPY);
     GdiFlush();
-    const auto* pixels = static_cast<const std::uint32_t*>(bits);
     for (std::size_t i = 0; i < canvas.pixels.size(); ++i)
         canvas.pixels[i] = pixels[i] & 0xFFFFFF;
     ::SelectObject(target, old);

@@ -1,6 +1,8 @@
 // The frame's child window: a window class of its own that paints the control's bitmap.
 #include "controls/win32/frame_window.h"
 
+#include "controls/win32/top_down_bitmap.h"
+
 #include <windowsx.h>
 
 #include <cstring>
@@ -11,20 +13,13 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"TavrenixFrame";
 
-// A top-down 32-bit bitmap of the surface's pixels, which are in that bitmap's memory order.
+// A bitmap of the surface's pixels, which are in its memory order.
 ::HBITMAP bitmapOf(const FrameCanvas& surface)
 {
-    ::BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = surface.width();
-    info.bmiHeader.biHeight = -surface.height();
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    ::HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::uint32_t* pixels = nullptr;
+    ::HBITMAP bitmap = createTopDownBitmap(nullptr, surface.width(), surface.height(), &pixels);
     if (bitmap)
-        std::memcpy(bits, surface.pixels.data(), surface.pixels.size() * sizeof(std::uint32_t));
+        std::memcpy(pixels, surface.pixels.data(), surface.pixels.size() * sizeof(std::uint32_t));
     return bitmap;
 }
 

@@ -10,6 +10,8 @@
 // of the surface's 0x00RRGGBB words, so the copies are plain.
 #include "controls/win32/gdi_text.h"
 
+#include "controls/win32/top_down_bitmap.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -178,18 +180,10 @@ bool GdiText::draw(PixelView target, const FrameFont& font, Colour colour, const
     const int width = right - left;
     const int height = bottom - top;
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down: row 0 first in memory
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    const Owned<HBITMAP> bitmap(CreateDIBSection(m_state->dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap.get() || !bits)
+    std::uint32_t* dib = nullptr;
+    const Owned<HBITMAP> bitmap(createTopDownBitmap(m_state->dc, width, height, &dib));
+    if (!bitmap.get())
         return false;
-    auto* dib = static_cast<std::uint32_t*>(bits);  // rows of exactly `width` words: no padding at 32 bits
     const auto canvasRow = [&](int y) { return target.pixels + std::size_t(top + y) * std::size_t(target.width) + left; };
     for (int y = 0; y < height; ++y)
         std::memcpy(dib + std::size_t(y) * std::size_t(width), canvasRow(y), std::size_t(width) * 4);
